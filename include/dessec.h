@@ -1,0 +1,117 @@
+/*
+ * dessec: DES-based security utilities behind a C interface.
+ *
+ * Rules that hold for every function below:
+ *   - The caller owns every buffer and sizes it as stated; no function checks
+ *     a size or a pointer, and null pointers are outside the contract unless a
+ *     function says otherwise.
+ *   - Texts are NUL-terminated. Several calls rewrite the caller's text in place.
+ *   - Results are small integer codes; nothing is printed, logged or thrown.
+ *   - Hexadecimal text carries two characters per byte, the high nibble first.
+ */
+#ifndef DESSEC_H
+#define DESSEC_H
+
+#if defined(_WIN32)
+#define DESSEC_API
+#elif defined(__GNUC__)
+#define DESSEC_API __attribute__((visibility("default")))
+#else
+#define DESSEC_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---------------------------------------------------------------- DES blocks */
+
+/* Mode word of ecb_crypt and cbc_crypt: only bits 0 and 1 are read. */
+enum {
+    des_mode_encrypt = 0,   /* bit 0 clear */
+    des_mode_decrypt = 1,   /* bit 0 set */
+    des_mode_report_ok = 2  /* a completed request returns des_status_ok, not des_status_done */
+};
+
+/* Status codes of ecb_crypt and cbc_crypt; 0 and 1 both mean success. */
+enum {
+    des_status_ok = 0,            /* done, and des_mode_report_ok was set */
+    des_status_done = 1,          /* done, and des_mode_report_ok was clear */
+    des_status_engine_error = 2,  /* reserved: the block engine cannot fail */
+    des_status_bad_length = 3     /* length not a multiple of 8, or above 8192; nothing changed */
+};
+
+/* Single DES, electronic codebook, in place.
+ * key: 8 bytes (bit 0 of each is parity and ignored); data: len bytes;
+ * len: a multiple of 8, at most 8192. Returns a des_status_* code. */
+DESSEC_API int ecb_crypt(char *key, char *data, unsigned int len, unsigned int mode);
+
+/* Single DES, cipher block chaining, in place.
+ * As ecb_crypt, plus ivec: 8 bytes, read as the starting vector and updated to
+ * the last ciphertext block so that consecutive calls chain like one call.
+ * A request of length 0 or a refused length leaves ivec unchanged. */
+DESSEC_API int cbc_crypt(char *key, char *data, unsigned int len, unsigned int mode, char *ivec);
+
+/* Rewrites 8 key bytes in place to odd parity, clearing bit 7 of each. */
+DESSEC_API void des_setparity(char *key);
+
+/* ---------------------------------------------------------------- Hex texts */
+
+/* Reads 2*len characters of text and writes len bytes to out; len <= 0 does nothing.
+ * Digits of either case; other characters convert leniently, never refused. */
+DESSEC_API void hex2bin(int len, const char *text, unsigned char *out);
+
+/* Writes 2*len lower-case digits and a NUL (2*len + 1 bytes) to out.
+ * len <= 0 writes a lone NUL. */
+DESSEC_API void bin2hex(int len, const unsigned char *bytes, char *out);
+
+/* Encrypts (xencrypt) or decrypts (xdecrypt) a hexadecimal text in place with
+ * DES-CBC under a key made from the first 8 characters of the password.
+ * The text must have 16k or 16k+1 characters (k from 0 to 1024); a last odd
+ * character is dropped. Returns 1 on success, 0 with the text untouched
+ * otherwise. */
+DESSEC_API int xencrypt(char *secret, const char *passwd);
+DESSEC_API int xdecrypt(char *secret, const char *passwd);
+
+/* Decrypts a 64-digit secret-key record in place and checks its check digits.
+ * Returns 1 and leaves the 48-digit secret key when the password is right;
+ * returns 0 otherwise (the text is then not the record any more, except when
+ * it could not be decrypted at all, in which case it is untouched). */
+DESSEC_API int decrypt_secret_key(char *secret, const char *passwd);
+
+/* ---------------------------------------------------------------- Diffie-Hellman */
+
+/* Writes base^exponent mod modulus to out as upper-case hexadecimal text
+ * without leading zero bytes, then a NUL. The three texts are writable and
+ * lower-cased in place; only their last 50 digits count. out needs 49 bytes
+ * for a modulus of at most 48 digits, 51 in general. A zero result, or a
+ * failure to allocate, writes nothing at all. */
+DESSEC_API void dh(char *base, char *exponent, char *modulus, char *out);
+
+/* Makes a key pair in the fixed 192-bit group with base 3: a random 48-digit
+ * secret key and its public key, both lower case. Each buffer: 49 bytes.
+ * Returns 0 on success, -1 on failure. */
+DESSEC_API int dh_keysGenerator(char *secret, char *public_key);
+
+/* ---------------------------------------------------------------- Passwords */
+
+/* DES-based password hash. setting: a two-character salt (13-character
+ * result) or "_" with four count and four salt characters (20 characters);
+ * a whole stored hash may be passed. Returns library-owned storage that the
+ * next call overwrites. */
+DESSEC_API char *passwd_crypt(const char *key, const char *setting);
+
+/* Checks a password against a stored DES-based or "$1$" MD5-based hash; text
+ * after a first comma is ignored. Returns 1 on a match, 0 otherwise
+ * (also for a null password or a null stored hash). */
+DESSEC_API int passwd_verify(const char *passwd, const char *stored);
+
+/* Writes a random two-character salt and a NUL (3 bytes). Returns 1 when both
+ * characters are letters, 0 otherwise; the salt is usable either way. */
+DESSEC_API int passwd_saltgen(char *salt);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* DESSEC_H */

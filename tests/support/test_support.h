@@ -1,0 +1,33 @@
+// Shared helpers of the test suites: hex conversion, known-answer files,
+// a fixed-seed generator and the scale of randomized loops.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace dessec_test {
+
+using bytes = std::vector<unsigned char>;
+
+bytes from_hex(const std::string &hex);
+std::string to_hex(const unsigned char *data, std::size_t len);
+inline std::string to_hex(const bytes &data) { return to_hex(data.data(), data.size()); }
+
+// One record of a known-answer file: "name = value" lines, records separated
+// by blank lines, "#" starting a comment line.
+using vector_record = std::map<std::string, std::string>;
+std::vector<vector_record> read_vectors(const std::string &file_name);
+
+// Number of rounds for a randomized loop: `nominal` scaled by DESSEC_TEST_SCALE
+// (a memory-checking run turns it down), at least 1.
+int rounds(int nominal);
+
+// Every randomized test starts from the same seed, so a failure repeats.
+inline std::mt19937_64 seeded_rng(std::uint64_t salt = 0) { return std::mt19937_64(0x5eed'de5'5ecULL ^ salt); }
+
+bytes random_bytes(std::mt19937_64 &rng, std::size_t len);
+
+}  // namespace dessec_test
