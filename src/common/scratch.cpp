@@ -1,0 +1,47 @@
+#include "common/scratch.h"
+
+#include <atomic>
+#include <cstdlib>
+
+#include <openssl/crypto.h>
+
+namespace dessec {
+namespace {
+
+// Allocations still to succeed before the planned failure; -1 when none is planned.
+constinit std::atomic<long> allocations_before_failure{-1};
+
+bool planned_failure_is_due()
+{
+    long left = allocations_before_failure.load(std::memory_order_relaxed);
+    while (left >= 0) {
+        const long next = left == 0 ? -1 : left - 1;
+        if (allocations_before_failure.compare_exchange_weak(left, next, std::memory_order_relaxed))
+            return left == 0;
+    }
+    return false;
+}
+
+}  // namespace
+
+void *scratch_alloc(std::size_t n)
+{
+    if (planned_failure_is_due())
+        return nullptr;
+    return std::malloc(n == 0 ? 1 : n);
+}
+
+void scratch_free(void *p, std::size_t n)
+{
+    if (p == nullptr)
+        return;
+    OPENSSL_cleanse(p, n);
+    std::free(p);
+}
+
+void scratch_fail_after(long n)
+{
+    allocations_before_failure.store(n < 0 ? -1 : n, std::memory_order_relaxed);
+}
+
+}  // namespace dessec
