@@ -1,0 +1,31 @@
+# Install rules: the shared library with its soname links, the header, a CMake
+# package (find_package(dessec) gives dessec::dessec) and dessec.pc.
+include(CMakePackageConfigHelpers)
+
+set(DESSEC_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/dessec)
+
+install(TARGETS dessec EXPORT dessecTargets
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(EXPORT dessecTargets NAMESPACE dessec:: DESTINATION ${DESSEC_CMAKE_DIR})
+
+configure_package_config_file(cmake/dessecConfig.cmake.in
+  ${CMAKE_CURRENT_BINARY_DIR}/dessecConfig.cmake
+  INSTALL_DESTINATION ${DESSEC_CMAKE_DIR})
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/dessecConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/dessecConfig.cmake
+              ${CMAKE_CURRENT_BINARY_DIR}/dessecConfigVersion.cmake
+  DESTINATION ${DESSEC_CMAKE_DIR})
+
+# dessec.pc finds its prefix from its own place, so the installed tree works
+# wherever --prefix puts it.
+set(DESSEC_PC_DIR ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig)
+file(RELATIVE_PATH DESSEC_PC_PREFIX ${DESSEC_PC_DIR} ${CMAKE_INSTALL_PREFIX})
+string(REGEX REPLACE "/$" "" DESSEC_PC_PREFIX "${DESSEC_PC_PREFIX}")
+file(RELATIVE_PATH DESSEC_PC_LIBDIR ${CMAKE_INSTALL_PREFIX} ${CMAKE_INSTALL_FULL_LIBDIR})
+file(RELATIVE_PATH DESSEC_PC_INCLUDEDIR ${CMAKE_INSTALL_PREFIX} ${CMAKE_INSTALL_FULL_INCLUDEDIR})
+configure_file(cmake/dessec.pc.in ${CMAKE_CURRENT_BINARY_DIR}/dessec.pc @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/dessec.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

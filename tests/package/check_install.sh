@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# check_install.sh BUILD_DIR CONSUMER_DIR CMAKE GENERATOR CC PKG_CONFIG
+# Installs BUILD_DIR into a scratch prefix, checks the library's soname links,
+# then builds the consumer against the installed tree twice, through the CMake
+# package and through pkg-config, and runs both builds.
+set -euo pipefail
+build=$1
+consumer=$2
+cmake=$3
+generator=$4
+cc=$5
+pkg_config=$6
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+prefix=$scratch/prefix
+
+"$cmake" --install "$build" --prefix "$prefix" >/dev/null
+
+pc=$(find "$prefix" -name dessec.pc -path '*/pkgconfig/*')
+[ -n "$pc" ] || { echo "no dessec.pc installed"; exit 1; }
+# Only the scratch tree is searched, so a dessec.pc elsewhere cannot stand in.
+export PKG_CONFIG_LIBDIR=${pc%/*}
+libdir=$("$pkg_config" --variable=libdir dessec)
+includedir=$("$pkg_config" --variable=includedir dessec)
+
+[ -f "$includedir/dessec.h" ] || { echo "dessec.h not installed in $includedir"; exit 1; }
+soname=$(readelf -d "$libdir/libdessec.so" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
+if [ ! -L "$libdir/libdessec.so" ] || [ -z "$soname" ] || [ ! -L "$libdir/$soname" ] \
+   || [ -L "$(readlink -f "$libdir/$soname")" ]; then
+  echo "libdessec.so and its soname link $soname do not lead to the versioned library"
+  exit 1
+fi
+
+echo "-- find_package(dessec)"
+"$cmake" -S "$consumer" -B "$scratch/cmake-build" -G "$generator" \
+  -DCMAKE_C_COMPILER="$cc" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+"$cmake" --build "$scratch/cmake-build" >/dev/null
+"$scratch/cmake-build/consumer"
+
+echo "-- pkg-config dessec"
+# shellcheck disable=SC2046
+"$cc" -std=c99 -Wall -Wextra -Werror "$consumer/consumer.c" \
+  $("$pkg_config" --cflags --libs dessec) -Wl,-rpath,"$libdir" -o "$scratch/pc-consumer"
+"$scratch/pc-consumer"
+
+echo "installed library ($soname) works through find_package and pkg-config"

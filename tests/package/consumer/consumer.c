@@ -1,0 +1,31 @@
+/* A caller built against the installed library only: its header, its CMake
+ * package or its pkg-config file, and the shared library. */
+#include <stdio.h>
+#include <string.h>
+
+#include <dessec.h>
+
+static int check(int ok, const char *what)
+{
+    if (!ok)
+        fprintf(stderr, "installed library: %s\n", what);
+    return ok;
+}
+
+int main(void)
+{
+    char key[8] = {0x01, 0x23, 0x45, 0x67, (char)0x89, (char)0xab, (char)0xcd, (char)0xef};
+    char block[8] = "Now is t";
+    static const unsigned char cipher[8] = {0x3f, 0xa4, 0x0e, 0x8a, 0x98, 0x4d, 0x48, 0x15};
+    char parity_key[8] = {0x00, (char)0xff, (char)0x80, 0x01, 0x02, 0x13, (char)0xfe, 0x7e};
+    static const char odd_parity[8] = {0x01, 0x7f, 0x01, 0x01, 0x02, 0x13, 0x7f, 0x7f};
+    int ok = 1;
+
+    ok &= check(ecb_crypt(key, block, 8, des_mode_encrypt) == des_status_done
+                && memcmp(block, cipher, 8) == 0, "ecb_crypt encrypted the FIPS 81 block wrongly");
+    ok &= check(ecb_crypt(key, block, 8, des_mode_decrypt | des_mode_report_ok) == des_status_ok
+                && memcmp(block, "Now is t", 8) == 0, "ecb_crypt did not decrypt it back");
+    des_setparity(parity_key);
+    ok &= check(memcmp(parity_key, odd_parity, 8) == 0, "des_setparity set the wrong bits");
+    return ok ? 0 : 1;
+}
