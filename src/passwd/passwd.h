@@ -1,0 +1,67 @@
+// Password hashing: the salted DES engine, the DES-based and "$1$" MD5-based
+// crypt formats, verification of stored hashes and salt generation.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace dessec {
+
+// A character's position is its 6-bit value.
+inline constexpr char crypt64_alphabet[] =
+    "./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+
+// 6-bit value of a crypt64 character; 0 for any other byte, those of 128 and
+// more included.
+unsigned crypt64_value(unsigned char c);
+
+// ---------------------------------------------------------------- salted DES engine
+
+// 64 bits as two words: position p is bit p % 32 of w[p / 32], so byte g of
+// the value is bits 8(g % 4) to 8(g % 4) + 7 of w[g / 4] on every host.
+struct working_value {
+    std::uint32_t w[2];
+};
+
+// Subkey i + 1 of the key in spread form at entry i. Belongs to its caller.
+struct salted_des_key_schedule {
+    working_value subkey[16];
+};
+
+// Key schedule of an 8-byte DES key; parity bits are ignored, weak keys taken.
+void salted_des_load_key(const unsigned char key[8], salted_des_key_schedule &schedule);
+
+// DES with salt bits 0-23 exchanging E output bits b + 1 and b + 25 for each
+// set bit b, run |count| times: encryption for count > 0, decryption for
+// count < 0, the input unchanged for 0. in and out may be the same block.
+void salted_des_iterate(const unsigned char in[8], unsigned char out[8], std::uint32_t salt,
+                        std::int32_t count, const salted_des_key_schedule &schedule);
+
+// ---------------------------------------------------------------- crypt formats
+
+inline constexpr std::size_t passwd_crypt_output_size = 21;
+inline constexpr std::size_t md5_crypt_output_size = 120;
+
+// The DES-based hash text of a password under a two-character or "_" setting,
+// in a buffer of the calling thread that its next call overwrites. A null
+// key or setting reads as the empty text.
+char *passwd_des_crypt(const char *key, const char *setting);
+
+// Iteration count of an extended setting, read from its characters 1 to 4
+// as passwd_des_crypt reads them.
+std::uint32_t extended_setting_count(const char *setting);
+
+// The "$1$" hash text, in a buffer of the calling thread that its next call
+// overwrites. Neither argument may be null.
+char *passwd_md5_crypt(const char *passwd, const char *setting);
+
+// ---------------------------------------------------------------- verification
+
+// 1 when the n bytes at a and b are equal, else 0; time and memory accesses
+// do not depend on the bytes.
+int hash_texts_equal(const char *a, const char *b, std::size_t n);
+
+int verify_stored_hash(const char *passwd, const char *stored);
+int make_salt(char *salt);
+
+}  // namespace dessec

@@ -1,0 +1,120 @@
+// Checking a password against a stored hash, and making a random salt.
+#include <cstring>
+
+#include <openssl/crypto.h>
+#include <openssl/rand.h>
+
+#include "dessec.h"
+#include "passwd/passwd.h"
+
+namespace dessec {
+namespace {
+
+// A hash text has at most 34 characters; 51 characters of a stored text
+// reach past any comma that can matter.
+constexpr std::size_t stored_copy_size = 52;
+constexpr std::size_t result_copy_size = 128;
+constexpr std::size_t md5_setting_len = 11;
+constexpr std::size_t extended_setting_len = 9;
+constexpr std::size_t traditional_setting_len = 2;
+
+// The stored text up to its first comma, at most size - 1 characters, and
+// zero bytes behind it to the end of the copy.
+void copy_stored_text(const char *stored, char *copy, std::size_t size)
+{
+    std::size_t len = 0;
+    while (len < size - 1 && stored[len] != '\0' && stored[len] != ',')
+        ++len;
+    std::memcpy(copy, stored, len);
+    std::memset(copy + len, 0, size - len);
+}
+
+// The first len characters of the zero-padded stored copy, or fewer when it
+// is shorter, become the setting.
+template <std::size_t Len>
+struct setting_text {
+    char chars[Len + 1] = {};
+    explicit setting_text(const char *stored_copy) { std::memcpy(chars, stored_copy, Len); }
+};
+
+// "$" leads to the MD5-based hash, anything else to the DES-based one. An
+// extended setting that decodes to count 0 would hash every password to the
+// zero block, so no password matches it. Null when nothing is to be compared.
+const char *computed_hash(const char *passwd, const char *stored_copy)
+{
+    if (stored_copy[0] == '$')
+        return passwd_md5_crypt(passwd, setting_text<md5_setting_len>(stored_copy).chars);
+    if (stored_copy[0] == '_') {
+        const setting_text<extended_setting_len> setting(stored_copy);
+        if (extended_setting_count(setting.chars) == 0)
+            return nullptr;
+        return passwd_des_crypt(passwd, setting.chars);
+    }
+    return passwd_des_crypt(passwd, setting_text<traditional_setting_len>(stored_copy).chars);
+}
+
+bool is_ascii_letter(char c)
+{
+    return static_cast<unsigned char>((c | 0x20) - 'a') < 26;
+}
+
+}  // namespace
+
+int hash_texts_equal(const char *a, const char *b, std::size_t n)
+{
+    unsigned diff = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        diff |= static_cast<unsigned char>(a[i] ^ b[i]);
+    return static_cast<int>(((diff - 1u) >> 8) & 1u);
+}
+
+// Both copies are zero behind their texts and a computed text has at most 34
+// characters, so the first 52 bytes of the copies are equal exactly when the
+// texts are equal up to and including their NULs.
+int verify_stored_hash(const char *passwd, const char *stored)
+{
+    if (passwd == nullptr || stored == nullptr)
+        return 0;
+    char stored_copy[stored_copy_size];
+    copy_stored_text(stored, stored_copy, sizeof stored_copy);
+    const char *computed = computed_hash(passwd, stored_copy);
+    if (computed == nullptr)
+        return 0;
+    char result_copy[result_copy_size] = {};
+    std::strncpy(result_copy, computed, sizeof result_copy - 1);
+    const int match = hash_texts_equal(result_copy, stored_copy, sizeof stored_copy);
+    OPENSSL_cleanse(result_copy, sizeof result_copy);
+    return match;
+}
+
+// 12 bits from the secure generator; ".." and 0 should it fail.
+int make_salt(char *salt)
+{
+    if (salt == nullptr)
+        return 0;
+    unsigned char r[2];
+    salt[2] = '\0';
+    if (RAND_bytes(r, sizeof r) != 1) {
+        salt[0] = salt[1] = '.';
+        return 0;
+    }
+    salt[0] = crypt64_alphabet[r[0] & 63u];
+    salt[1] = crypt64_alphabet[(r[0] >> 6 | r[1] << 2) & 63u];
+    return is_ascii_letter(salt[0]) && is_ascii_letter(salt[1]) ? 1 : 0;
+}
+
+}  // namespace dessec
+
+extern "C" {
+
+DESSEC_API int passwd_verify(const char *passwd, const char *stored)
+{
+    return dessec::verify_stored_hash(passwd, stored);
+}
+
+DESSEC_API int passwd_saltgen(char *salt)
+{
+    return dessec::make_salt(salt);
+}
+
+}  // extern "C"
