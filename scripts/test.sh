@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs the whole test suite: a normal build, then a build with
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# Builds and runs the whole test suite: a normal build, its unit tests again
+# under valgrind memcheck, then a build with AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -9,6 +10,9 @@ jobs=$(nproc)
 echo "== normal build"
 scripts/build.sh build
 ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== unit tests under valgrind memcheck"
+scripts/memcheck.sh build
 
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer build"
 scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DDESSEC_SANITIZE=ON -DDESSEC_BENCH=OFF
