@@ -1,0 +1,136 @@
+// The modular power on hexadecimal texts and key pairs in the fixed group.
+#include "dh/dh.h"
+
+#include <cstring>
+
+#include <openssl/crypto.h>
+#include <openssl/rand.h>
+
+#include "common/scratch.h"
+#include "dessec.h"
+
+namespace dessec {
+
+char dh_base_text[256] = "3";
+char dh_modulus_text[256] = "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b";
+
+namespace {
+
+constexpr int dh_random_bytes = dh_secret_digits / 2;
+
+// base := base mod modulus by long division, one bit of the base at a time
+// from the top, built up in the result slot. The remainder never exceeds the
+// part of the base read so far, so its doubling cannot pass the width, whatever
+// the modulus. A zero modulus leaves the base as it is.
+void reduce_base(dh_workspace &ws)
+{
+    const auto width = static_cast<std::size_t>(ws.width);
+    std::memset(ws.result, 0, width);
+    for (ws.index = 8 * ws.width - 1; ws.index >= 0; --ws.index) {
+        const auto next_bit = static_cast<unsigned char>(ws.base[0] >> 7);
+        big_add_multiple(ws.base, ws.base, 1, ws);
+        big_add_multiple(ws.result, ws.result, 1, ws);
+        ws.result[width - 1] |= next_bit;
+        big_reduce_once(ws.result, ws);
+    }
+    std::memcpy(ws.base, ws.result, width);
+}
+
+// Right-to-left square-and-multiply over all 8 * width exponent bits. The
+// product by the base is made at every step and kept or dropped by a mask, so
+// neither time nor memory access depends on the exponent.
+void exponentiate(dh_workspace &ws)
+{
+    unsigned char product[dh_slot_size];
+    const auto width = static_cast<std::size_t>(ws.width);
+    std::memset(ws.result, 0, width);
+    ws.result[width - 1] = 1;
+    for (ws.index = 8 * ws.width - 1; ws.index >= 0; --ws.index) {
+        const auto keep = static_cast<unsigned char>(-(ws.exponent[width - 1] & 1));
+        std::memcpy(product, ws.result, width);
+        big_mul_mod(product, ws.base, ws);
+        for (ws.position = 0; ws.position < ws.width; ++ws.position)
+            ws.result[ws.position] ^= (ws.result[ws.position] ^ product[ws.position]) & keep;
+        big_mul_mod(ws.base, ws.base, ws);
+        big_shift_right(ws.exponent, ws);
+    }
+    OPENSSL_cleanse(product, width);
+}
+
+void write_secret_digits(const unsigned char *random, char *secret)
+{
+    for (int i = 0; i < dh_random_bytes; ++i) {
+        secret[2 * i] = dh_digit(random[i] >> 4, 'a');
+        secret[2 * i + 1] = dh_digit(random[i] & 15u, 'a');
+    }
+}
+
+// Rewrites "A" to "Z" as "a" to "z" up to the NUL.
+void dh_lowercase_in_place(char *text)
+{
+    for (; *text != '\0'; ++text) {
+        if (*text >= 'A' && *text <= 'Z')
+            *text = static_cast<char>(*text - 'A' + 'a');
+    }
+}
+
+}  // namespace
+
+// The base is reduced before the exponentiation, so every factor of the
+// multiplications is below the modulus: the result is the modular power for
+// a modulus below 2^199, and below any non-zero modulus (the 1 of a zero
+// exponent aside), so that it takes at most 51 bytes, and 49 under a
+// 192-bit modulus.
+void dh_power(char *base, char *exponent, char *modulus, char *out)
+{
+    auto *ws = static_cast<dh_workspace *>(scratch_alloc(sizeof(dh_workspace)));
+    if (ws == nullptr)
+        return;
+    ws->width = dh_width;
+    big_from_hex(base, ws->base, *ws);
+    big_from_hex(exponent, ws->exponent, *ws);
+    big_from_hex(modulus, ws->modulus, *ws);
+    reduce_base(*ws);
+    exponentiate(*ws);
+    big_to_hex(ws->result, out, *ws);
+    scratch_free(ws, sizeof(dh_workspace));
+}
+
+// The secret digits come from libcrypto's generator; the C library's
+// generator is neither seeded nor drawn from.
+int dh_generate_key_pair(char *secret, char *public_key)
+{
+    std::memset(secret, 0, dh_key_text_size);
+    unsigned char random[dh_random_bytes];
+    const bool drawn = RAND_bytes(random, dh_random_bytes) == 1;
+    if (drawn)
+        write_secret_digits(random, secret);
+    OPENSSL_cleanse(random, sizeof random);
+    std::memset(public_key, 0, dh_key_text_size);
+    if (!drawn)
+        return -1;
+
+    char base[sizeof dh_base_text];
+    char modulus[sizeof dh_modulus_text];
+    std::memcpy(base, dh_base_text, sizeof base);
+    std::memcpy(modulus, dh_modulus_text, sizeof modulus);
+    dh_power(base, secret, modulus, public_key);
+    dh_lowercase_in_place(public_key);
+    return public_key[0] != '\0' && secret[0] != '\0' ? 0 : -1;
+}
+
+}  // namespace dessec
+
+extern "C" {
+
+DESSEC_API void dh(char *base, char *exponent, char *modulus, char *out)
+{
+    dessec::dh_power(base, exponent, modulus, out);
+}
+
+DESSEC_API int dh_keysGenerator(char *secret, char *public_key)
+{
+    return dessec::dh_generate_key_pair(secret, public_key);
+}
+
+}  // extern "C"

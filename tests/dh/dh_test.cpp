@@ -1,0 +1,363 @@
+#include <gtest/gtest.h>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <set>
+#include <string>
+
+#include <openssl/bn.h>
+#include <openssl/crypto.h>
+#include <openssl/rand.h>
+
+#include "common/scratch.h"
+#include "dessec.h"
+#include "dh/dh.h"
+#include "test_support.h"
+
+using namespace dessec_test;
+
+namespace {
+
+const std::string group_modulus = "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b";
+
+// A dh call costs some 20 ms natively and about three times that under the
+// sanitizers, whose runs therefore draw a tenth of the random cases.
+#if defined(__SANITIZE_ADDRESS__)
+#define DH_TEST_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define DH_TEST_SANITIZED 1
+#endif
+#endif
+#ifdef DH_TEST_SANITIZED
+constexpr int sanitizer_slowdown = 10;
+#else
+constexpr int sanitizer_slowdown = 1;
+#endif
+
+int dh_rounds(int nominal) { return std::max(1, rounds(nominal) / sanitizer_slowdown); }
+
+using bn_ptr = std::unique_ptr<BIGNUM, decltype(&BN_free)>;
+using ctx_ptr = std::unique_ptr<BN_CTX, decltype(&BN_CTX_free)>;
+
+bn_ptr new_bn() { return {BN_new(), BN_free}; }
+
+// The value that dh reads from a text of hex digits: that of its last 50.
+bn_ptr value_of(const std::string &digits)
+{
+    const std::string last = digits.size() > 50 ? digits.substr(digits.size() - 50) : digits;
+    BIGNUM *b = nullptr;
+    BN_hex2bn(&b, last.empty() ? "0" : last.c_str());
+    return {b, BN_free};
+}
+
+// What dh should write for a value: nothing for zero, else whole bytes in upper case.
+std::string printed(const BIGNUM *b)
+{
+    if (BN_is_zero(b))
+        return "";
+    char *text = BN_bn2hex(b);
+    std::string out = text;
+    OPENSSL_free(text);
+    return out;
+}
+
+std::string lower(std::string s)
+{
+    for (auto &c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string random_digits(std::mt19937_64 &rng, std::size_t len)
+{
+    static const char digits[] = "0123456789abcdefABCDEF";
+    std::string out(len, '0');
+    for (auto &c : out)
+        c = digits[rng() % 22];
+    return out;
+}
+
+// A modulus of exactly `bits` bits, odd or even as `odd` says.
+bn_ptr random_modulus(std::mt19937_64 &rng, int bits, bool odd)
+{
+    const bytes raw = random_bytes(rng, 25);
+    bn_ptr m(BN_bin2bn(raw.data(), 25, nullptr), BN_free);
+    BN_mask_bits(m.get(), bits);
+    BN_set_bit(m.get(), bits - 1);
+    odd ? BN_set_bit(m.get(), 0) : BN_clear_bit(m.get(), 0);
+    return m;
+}
+
+// A modulus as a caller might spell it: either case, leading zeros, and at
+// times digits before the last 50 that do not count.
+std::string modulus_text(std::mt19937_64 &rng, const BIGNUM *m)
+{
+    std::string digits = printed(m);
+    digits.insert(0, rng() % (51 - digits.size()), '0');
+    if (rng() % 4 == 0)
+        digits = random_digits(rng, 1 + rng() % 10) + std::string(50 - digits.size(), '0') + digits;
+    for (auto &c : digits)
+        c = static_cast<char>(rng() % 2 ? std::tolower(c) : c);
+    return digits;
+}
+
+struct dh_run {
+    std::string base, exponent, modulus;  // the texts after the call
+    std::string out;                      // the text written; empty when nothing was
+};
+
+// Calls dh on copies of the texts with a 64-byte output of '#', and checks
+// that nothing was written past the text's NUL.
+dh_run run_dh(std::string base, std::string exponent, std::string modulus)
+{
+    char out[64];
+    std::memset(out, '#', sizeof out);
+    dh(base.data(), exponent.data(), modulus.data(), out);
+    const std::size_t len = strnlen(out, sizeof out);
+    const std::size_t rest = len == sizeof out ? 0 : len + 1;
+    EXPECT_EQ(std::string(out + rest, sizeof out - rest), std::string(sizeof out - rest, '#'));
+    return {base, exponent, modulus, len == sizeof out ? "" : std::string(out, len)};
+}
+
+struct key_pair {
+    int status;
+    std::string secret_buffer, public_buffer;  // 64 bytes each, '#' before the call
+    std::string secret() const { return secret_buffer.c_str(); }
+    std::string public_key() const { return public_buffer.c_str(); }
+};
+
+key_pair make_key_pair()
+{
+    key_pair k{0, std::string(64, '#'), std::string(64, '#')};
+    k.status = dh_keysGenerator(k.secret_buffer.data(), k.public_buffer.data());
+    return k;
+}
+
+// Lower-case hex digits, the buffer cleared after them up to byte 49 and untouched beyond.
+void expect_key_text(const std::string &buffer, std::size_t min_len, std::size_t max_len)
+{
+    const std::string text = buffer.c_str();
+    EXPECT_GE(text.size(), min_len);
+    EXPECT_LE(text.size(), max_len);
+    EXPECT_EQ(text.size() % 2, 0u);
+    EXPECT_EQ(text.find_first_not_of("0123456789abcdef"), std::string::npos) << text;
+    EXPECT_EQ(buffer.substr(text.size(), 49 - text.size()), std::string(49 - text.size(), '\0'));
+    EXPECT_EQ(buffer.substr(49), std::string(15, '#'));
+}
+
+int failing_bytes(unsigned char *, int) { return 0; }
+int failing_status() { return 0; }
+
+}  // namespace
+
+TEST(DhAgainstOpenSsl, ModularPowerOfRandomTexts)
+{
+    auto rng = seeded_rng(20);
+    ctx_ptr ctx(BN_CTX_new(), BN_CTX_free);
+    for (int round = 0; round < dh_rounds(500); ++round) {
+        const int bits = 2 + static_cast<int>(rng() % 198);
+        const bn_ptr m = random_modulus(rng, bits, round % 2);
+        const std::string base = random_digits(rng, 1 + rng() % 60);
+        std::string exponent = random_digits(rng, 1 + rng() % 60);
+        if (BN_is_zero(value_of(exponent).get()))
+            exponent += "1";
+        const std::string modulus = modulus_text(rng, m.get());
+
+        bn_ptr expected = new_bn();
+        BN_mod_exp(expected.get(), value_of(base).get(), value_of(exponent).get(), m.get(), ctx.get());
+        const dh_run run = run_dh(base, exponent, modulus);
+        EXPECT_EQ(run.out, printed(expected.get())) << base << " ^ " << exponent << " mod " << modulus;
+        EXPECT_EQ(run.base, lower(base));
+        EXPECT_EQ(run.exponent, lower(exponent));
+        EXPECT_EQ(run.modulus, lower(modulus));
+    }
+}
+
+// A peer's public key at or above the modulus is reduced in full first, so
+// the result is the modular power and fits the 49 bytes of a common key.
+TEST(DhAgainstOpenSsl, BaseAtOrAboveTheModulusGivesThePowerOfItsRemainder)
+{
+    ctx_ptr ctx(BN_CTX_new(), BN_CTX_free);
+    const bn_ptr m = value_of(group_modulus);
+    const std::string exponent = "8f3a27c55b0e1d964ac2f07e13b94d6a80c5e21f7d394b06";
+    const std::string bases[] = {group_modulus, "9" + group_modulus, std::string(50, 'f'), "1" + std::string(49, '0')};
+    for (const auto &base : bases) {
+        bn_ptr expected = new_bn();
+        BN_mod_exp(expected.get(), value_of(base).get(), value_of(exponent).get(), m.get(), ctx.get());
+        const dh_run run = run_dh(base, exponent, group_modulus);
+        EXPECT_EQ(run.out, printed(expected.get())) << base;
+        EXPECT_LE(run.out.size(), 48u);
+    }
+}
+
+// Above 2^199 the doublings of the exponentiation pass the width, so only the
+// full reduction of the base is exact: exponent 1 gives base mod modulus, and
+// any exponent a value below the modulus.
+TEST(DhAgainstOpenSsl, ModuliOf2To199AndAboveReduceTheBaseInFull)
+{
+    auto rng = seeded_rng(21);
+    ctx_ptr ctx(BN_CTX_new(), BN_CTX_free);
+    for (int round = 0; round < dh_rounds(40); ++round) {
+        const bn_ptr m = random_modulus(rng, 200, round % 2);
+        const std::string base = random_digits(rng, 40 + rng() % 20);
+        bn_ptr remainder = new_bn();
+        BN_nnmod(remainder.get(), value_of(base).get(), m.get(), ctx.get());
+        EXPECT_EQ(run_dh(base, "1", printed(m.get())).out, printed(remainder.get()));
+
+        const dh_run run = run_dh(base, random_digits(rng, 48), printed(m.get()));
+        EXPECT_LT(BN_cmp(value_of(run.out).get(), m.get()), 0) << run.out;
+    }
+}
+
+TEST(DhRules, ExponentZeroModulusZeroOrOneAndZeroResults)
+{
+    struct Case { std::string base, exponent, modulus, out; };
+    const Case cases[] = {
+        {"3", "", group_modulus, "01"},
+        {"3", "0", group_modulus, "01"},
+        {"0", "000", "1", "01"},
+        {"123", "0", "", "01"},
+        {"0", "5", group_modulus, ""},
+        {"", "5", group_modulus, ""},
+        {"7", "5", "1", ""},
+        {"2", "c7", "", "80" + std::string(48, '0')},
+        {"2", "c8", "", ""},
+        {"3", "10", "", "0290D741"},
+        {"3", "10", "6", "03"},
+        {"3", "10", "zz", "0130"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(run_dh(c.base, c.exponent, c.modulus).out, c.out) << c.base << " ^ " << c.exponent << " mod " << c.modulus;
+}
+
+// With exponent 1 and modulus "" the output is the base's value as read.
+TEST(DhRules, TextsAreReadAndWrittenByCharacter)
+{
+    struct Case { std::string base, out, after; };
+    const std::string top = "7F" + std::string(46, '0') + "AB";
+    const Case cases[] = {
+        {"\x01", "F1", "!"},     {"\x15", "05", "5"},   {" ", "F0", " "},      {":", "0A", ":"},
+        {"@", "30", "`"},        {"`", "30", "`"},      {"F", "0F", "f"},      {"[", "24", "{"},
+        {"\x7F", "28", "\x7F"},  {"1g", "10", "1g"},    {"0", "", "0"},        {"\x80", "", "\x80"},
+        {"12\xC3" "4", "12", "12\xC3" "4"},             {"A\x80" "B", "0A", "a\x80" "B"},
+        {"1", "01", "1"},        {"aBc", "0ABC", "abc"}, {top, top, lower(top)}, {"FF" + top, top, "ff" + lower(top)},
+    };
+    for (const auto &c : cases) {
+        const dh_run run = run_dh(c.base, "1", "");
+        EXPECT_EQ(run.out, c.out) << c.base;
+        EXPECT_EQ(run.base, c.after);
+    }
+}
+
+// Lower-case texts are only read: here they sit on a read-only page.
+TEST(DhRules, LowerCaseTextsMayBeReadOnly)
+{
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    void *mem = mmap(nullptr, page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(mem, MAP_FAILED);
+    char *texts = static_cast<char *>(mem);
+    std::strcpy(texts, "3");
+    std::strcpy(texts + 8, "1g");
+    std::strcpy(texts + 16, group_modulus.c_str());
+    ASSERT_EQ(mprotect(mem, page, PROT_READ), 0);
+    char out[64] = {};
+    dh(texts, texts + 8, texts + 16, out);
+    EXPECT_STREQ(out, "0290D741");
+    munmap(mem, page);
+}
+
+TEST(DhKeys, PublicKeyIsThreeToTheSecretInLowerCase)
+{
+    const key_pair k = make_key_pair();
+    ASSERT_EQ(k.status, 0);
+    expect_key_text(k.secret_buffer, 48, 48);
+    expect_key_text(k.public_buffer, 2, 48);
+    EXPECT_EQ(lower(run_dh("3", k.secret(), group_modulus).out), k.public_key());
+    EXPECT_EQ(run_dh(k.public_key(), "1", group_modulus).out, printed(value_of(k.public_key()).get()));
+}
+
+TEST(DhKeys, TwoKeyPairsAgreeOnACommonKey)
+{
+    const key_pair a = make_key_pair(), b = make_key_pair();
+    ASSERT_EQ(a.status, 0);
+    ASSERT_EQ(b.status, 0);
+    const std::string ab = run_dh(b.public_key(), a.secret(), group_modulus).out;
+    EXPECT_EQ(ab, run_dh(a.public_key(), b.secret(), group_modulus).out);
+    EXPECT_GE(ab.size(), 2u);
+    EXPECT_LE(ab.size(), 48u);
+}
+
+// Keys made within one second differ: the secret is not a function of the clock.
+TEST(DhKeys, HundredKeyPairsInARowAreDistinct)
+{
+    std::set<std::string> secrets, public_keys;
+    for (int i = 0; i < 100; ++i) {
+        const key_pair k = make_key_pair();
+        ASSERT_EQ(k.status, 0);
+        secrets.insert(k.secret());
+        public_keys.insert(k.public_key());
+    }
+    EXPECT_EQ(secrets.size(), 100u);
+    EXPECT_EQ(public_keys.size(), 100u);
+}
+
+TEST(DhKeys, CLibraryGeneratorIsNeitherSeededNorDrawnFrom)
+{
+    std::srand(4242);
+    const int first[3] = {std::rand(), std::rand(), std::rand()};
+    std::srand(4242);
+    ASSERT_EQ(make_key_pair().status, 0);
+    const int then[3] = {std::rand(), std::rand(), std::rand()};
+    EXPECT_TRUE(std::equal(first, first + 3, then));
+}
+
+TEST(DhKeys, FailingRandomGeneratorClearsBothBuffers)
+{
+    RAND_METHOD failing{};
+    failing.bytes = failing_bytes;
+    failing.status = failing_status;
+    const RAND_METHOD *saved = RAND_get_rand_method();
+    ASSERT_EQ(RAND_set_rand_method(&failing), 1);
+    const key_pair k = make_key_pair();
+    RAND_set_rand_method(saved);
+    EXPECT_EQ(k.status, -1);
+    EXPECT_EQ(k.secret_buffer, std::string(49, '\0') + std::string(15, '#'));
+    EXPECT_EQ(k.public_buffer, std::string(49, '\0') + std::string(15, '#'));
+}
+
+TEST(DhKeys, AllocationFailureWritesNothingAndLeavesThePublicKeyEmpty)
+{
+    dessec::scratch_fail_after(0);
+    const dh_run run = run_dh("ABC", "1F", "D4");
+    dessec::scratch_fail_after(0);
+    const key_pair k = make_key_pair();
+    dessec::scratch_fail_after(-1);
+
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.base + run.exponent + run.modulus, "ABC1FD4");
+    EXPECT_EQ(k.status, -1);
+    expect_key_text(k.secret_buffer, 48, 48);
+    EXPECT_EQ(k.public_buffer, std::string(49, '\0') + std::string(15, '#'));
+}
+
+// The group's static texts are copied: an upper-case modulus placed there
+// gives the same keys and keeps its case.
+TEST(DhKeys, GroupTextsAreCopiedNotRewritten)
+{
+    const std::string upper = "D4A0BA0250B6FD2EC626E7EFD637DF76C716E22D0944B88B";
+    std::strcpy(dessec::dh_modulus_text, upper.c_str());
+    const key_pair k = make_key_pair();
+    const std::string after = dessec::dh_modulus_text;
+    std::strcpy(dessec::dh_modulus_text, group_modulus.c_str());
+    ASSERT_EQ(k.status, 0);
+    EXPECT_EQ(after, upper);
+    EXPECT_STREQ(dessec::dh_base_text, "3");
+    EXPECT_EQ(lower(run_dh("3", k.secret(), group_modulus).out), k.public_key());
+}
