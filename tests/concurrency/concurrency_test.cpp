@@ -1,10 +1,9 @@
-// Eight threads start together and call every export many times over the
+// Eight threads start together and call all 13 exports many times over the
 // same few cases; every result must equal the single-threaded one computed
-// beforehand. The password hashes are the exception: their engine builds its
-// tables at the first hash, and the threads are to race for that first build,
-// so nothing in this process hashes before they start. Their expected texts
-// come from the system crypt library, which the password suites show the
-// library agrees with.
+// beforehand. The password hashes take theirs from the system crypt library
+// instead: their engine builds its tables at the first hash, and the threads
+// are to race for that first build, so nothing in this process hashes before
+// they start. Random key pairs are checked afterwards against OpenSSL.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -16,6 +15,9 @@
 #include <thread>
 #include <vector>
 
+#include <openssl/bn.h>
+#include <openssl/crypto.h>
+
 #include "../passwd/crypt_oracle.h"
 #include "dessec.h"
 #include "test_support.h"
@@ -26,6 +28,7 @@ namespace {
 
 constexpr int thread_count = 8;
 constexpr int case_count = 5;
+const std::string group_modulus = "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b";
 
 // One case's inputs and its single-threaded results.
 struct work_case {
@@ -34,7 +37,40 @@ struct work_case {
     std::string record, passwd, sealed_record;
     std::string traditional_setting, traditional_hash, extended_setting, extended_hash;
     std::string des_stored, md5_stored;
+    std::string own_secret, other_public, common_key;
 };
+
+// dh on copies of the texts; the output, or "" when nothing was written.
+std::string power(std::string base, std::string exponent, std::string modulus)
+{
+    char out[64] = {};
+    dh(base.data(), exponent.data(), modulus.data(), out);
+    return out;
+}
+
+// 3^secret mod the group's modulus by OpenSSL, as dh_keysGenerator writes it:
+// lower case, whole bytes.
+std::string group_power_of_three(const std::string &secret)
+{
+    BIGNUM *e = nullptr, *m = nullptr;
+    BN_hex2bn(&e, secret.c_str());
+    BN_hex2bn(&m, group_modulus.c_str());
+    BIGNUM *r = BN_new(), *three = BN_new();
+    BN_CTX *ctx = BN_CTX_new();
+    BN_set_word(three, 3);
+    BN_mod_exp(r, three, e, m, ctx);
+    char *hex = BN_bn2hex(r);
+    std::string out = hex;
+    OPENSSL_free(hex);
+    BN_CTX_free(ctx);
+    BN_free(three);
+    BN_free(r);
+    BN_free(m);
+    BN_free(e);
+    for (auto &ch : out)
+        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return out;
+}
 
 std::string call_on_copy(int (*call)(char *, const char *), const std::string &text, const std::string &passwd,
                          int &result)
@@ -74,6 +110,10 @@ work_case make_case(std::mt19937_64 &rng)
     c.extended_hash = system_crypt(c.passwd, c.extended_setting);
     c.des_stored = system_crypt(c.passwd, random_crypt64(rng, 2));
     c.md5_stored = system_crypt(c.passwd, "$1$" + random_crypt64(rng, 8));
+
+    c.own_secret = to_hex(random_bytes(rng, 24));
+    c.other_public = group_power_of_three(to_hex(random_bytes(rng, 24)));
+    c.common_key = power(c.other_public, c.own_secret, group_modulus);
     return c;
 }
 
@@ -82,6 +122,7 @@ struct tally {
     long calls = 0;
     std::map<std::string, int> mismatches;
     const char *crypt_result = nullptr;
+    std::vector<std::pair<std::string, std::string>> key_pairs;
     void check(const char *call, bool ok)
     {
         ++calls;
@@ -144,6 +185,19 @@ void run_password_calls(const work_case &c, tally &t)
                                   && letters == (is_letter(salt[0]) && is_letter(salt[1]) ? 1 : 0));
 }
 
+// A key pair is random; its public key is checked once the threads are done.
+void run_dh_calls(const work_case &c, tally &t)
+{
+    t.check("dh", power(c.other_public, c.own_secret, group_modulus) == c.common_key);
+
+    char secret[49], public_key[49];
+    const int status = dh_keysGenerator(secret, public_key);
+    const std::string s = secret, p = public_key;
+    t.check("dh_keysGenerator", status == 0 && s.size() == 48 && !p.empty() && p.size() <= 48
+                                    && (s + p).find_first_not_of("0123456789abcdef") == std::string::npos);
+    t.key_pairs.emplace_back(s, p);
+}
+
 }  // namespace
 
 TEST(Concurrency, EveryExportGivesTheSingleThreadedResultsOnEightThreadsAtOnce)
@@ -155,7 +209,8 @@ TEST(Concurrency, EveryExportGivesTheSingleThreadedResultsOnEightThreadsAtOnce)
     for (const auto &c : cases)
         ASSERT_FALSE(c.traditional_hash.empty() || c.extended_hash.empty() || c.md5_stored.empty());
 
-    const int iterations = rounds(50);
+    // A dh call costs milliseconds, the other calls microseconds.
+    const int iterations = rounds(50), dh_iterations = rounds(2);
     std::vector<tally> tallies(thread_count);
     std::latch start(thread_count);
     std::vector<std::thread> threads;
@@ -167,6 +222,8 @@ TEST(Concurrency, EveryExportGivesTheSingleThreadedResultsOnEightThreadsAtOnce)
                 run_password_calls(c, tallies[t]);
                 run_des_calls(c, tallies[t]);
                 run_secret_calls(c, tallies[t]);
+                if (i < dh_iterations)
+                    run_dh_calls(c, tallies[t]);
             }
         });
     }
@@ -180,6 +237,8 @@ TEST(Concurrency, EveryExportGivesTheSingleThreadedResultsOnEightThreadsAtOnce)
                                                    << tallies[t].mismatches.begin()->first;
         calls += tallies[t].calls;
         result_buffers.insert(tallies[t].crypt_result);
+        for (const auto &[secret, public_key] : tallies[t].key_pairs)
+            EXPECT_EQ(group_power_of_three(secret), public_key) << "thread " << t;
     }
     EXPECT_EQ(result_buffers.size(), static_cast<std::size_t>(thread_count)) << "one result buffer per thread";
     RecordProperty("threads", thread_count);
