@@ -116,6 +116,7 @@ char *passwd_des_crypt(const char *key, const char *setting)
     out[hash_at + 11] = '\0';
     OPENSSL_cleanse(password_key_bytes, sizeof password_key_bytes);
     OPENSSL_cleanse(&schedule, sizeof schedule);
+    OPENSSL_cleanse(block, sizeof block);
     return out;
 }
 

@@ -389,13 +389,14 @@ void salted_des_iterate(const unsigned char in[8], unsigned char out[8], std::ui
     else
         run_passes<true>(l, r, 0u - static_cast<std::uint32_t>(count), salt_mask, schedule, t.sbox_p_tables);
     std::uint32_t compressed[2] = {compress_half(l), compress_half(r)};
-    const working_value o = nibble_perm_apply(compressed, t.final_perm_table);
+    working_value o = nibble_perm_apply(compressed, t.final_perm_table);
     store_le32(out, o.w[0]);
     store_le32(out + 4, o.w[1]);
     OPENSSL_cleanse(halves, sizeof halves);
     OPENSSL_cleanse(compressed, sizeof compressed);
     OPENSSL_cleanse(&l, sizeof l);
     OPENSSL_cleanse(&r, sizeof r);
+    OPENSSL_cleanse(&o, sizeof o);
 }
 
 }  // namespace dessec

@@ -78,12 +78,15 @@ int verify_stored_hash(const char *passwd, const char *stored)
     char stored_copy[stored_copy_size];
     copy_stored_text(stored, stored_copy, sizeof stored_copy);
     const char *computed = computed_hash(passwd, stored_copy);
-    if (computed == nullptr)
+    if (computed == nullptr) {
+        OPENSSL_cleanse(stored_copy, sizeof stored_copy);
         return 0;
+    }
     char result_copy[result_copy_size] = {};
     std::strncpy(result_copy, computed, sizeof result_copy - 1);
     const int match = hash_texts_equal(result_copy, stored_copy, sizeof stored_copy);
     OPENSSL_cleanse(result_copy, sizeof result_copy);
+    OPENSSL_cleanse(stored_copy, sizeof stored_copy);
     return match;
 }
 
