@@ -8,6 +8,12 @@
  *   - Texts are NUL-terminated. Several calls rewrite the caller's text in place.
  *   - Results are small integer codes; nothing is printed, logged or thrown.
  *   - Hexadecimal text carries two characters per byte, the high nibble first.
+ *
+ * Thread safety: every function may be called from many threads at once, as
+ * long as the threads do not share a buffer or a text that they pass (dh
+ * writes into its input texts too). The result text of passwd_crypt belongs
+ * to the calling thread: the returned pointer shows the latest result of
+ * that thread's calls, and no other thread's call changes it.
  */
 #ifndef DESSEC_H
 #define DESSEC_H
@@ -97,8 +103,9 @@ DESSEC_API int dh_keysGenerator(char *secret, char *public_key);
 
 /* DES-based password hash. setting: a two-character salt (13-character
  * result) or "_" with four count and four salt characters (20 characters);
- * a whole stored hash may be passed. Returns library-owned storage that the
- * next call overwrites. */
+ * a whole stored hash may be passed. Returns storage of the calling thread,
+ * valid until the thread ends, that the thread's next passwd_crypt call
+ * overwrites, as may its passwd_verify of a DES-based hash. */
 DESSEC_API char *passwd_crypt(const char *key, const char *setting);
 
 /* Checks a password against a stored DES-based or "$1$" MD5-based hash; text
