@@ -4,4 +4,4 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build}
-ctest --test-dir "$dir" -C memcheck -L memcheck --output-on-failure -j "$(nproc)"
+ctest --test-dir "$dir" -C memcheck -L memcheck --no-tests=error --output-on-failure -j "$(nproc)"

@@ -24,4 +24,4 @@ echo "== ThreadSanitizer build"
 scripts/build.sh build-tsan -DDESSEC_TSAN=ON -DDESSEC_BENCH=OFF
 # dh runs some fifty times slower under ThreadSanitizer: half the rounds.
 TSAN_OPTIONS=halt_on_error=1 DESSEC_TEST_SCALE=0.5 \
-  ctest --test-dir build-tsan -L tsan --output-on-failure -j "$jobs"
+  ctest --test-dir build-tsan -L tsan --no-tests=error --output-on-failure -j "$jobs"
