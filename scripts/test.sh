@@ -14,3 +14,4 @@ echo "== AddressSanitizer and UndefinedBehaviorSanitizer build"
 scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DDESSEC_SANITIZE=ON -DDESSEC_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
+tests/windows/check_dll.sh
