@@ -108,10 +108,10 @@ run "" des cbc --encrypt --key 0123456789abcdef --iv 1234567890abcdef "$plain"
 check "des cbc" [ "$out" = e5c7cdde872bf27c43e934008c389c0f683788499a7c05f6 ]
 run "$out" des cbc --decrypt --key 0123456789abcdef --iv 1234567890abcdef
 check "des cbc decrypt from stdin" [ "$out" = "$plain" ]
-long=$(head -c 20000 /dev/zero | tr '\0' 'a' | od -An -tx1 | tr -d ' \n')
+long=$(head -c 20000 /dev/zero | tr '\0' 'a' | od -An -v -tx1 | tr -d ' \n')
 run "$long" des cbc --encrypt --key 0123456789abcdef --iv 1234567890abcdef
 expected=$(printf '%s' "$long" | xxd -r -p | openssl enc -des-cbc -K 0123456789abcdef -iv 1234567890abcdef \
-  -nopad -provider legacy -provider default | od -An -tx1 | tr -d ' \n')
+  -nopad -provider legacy -provider default | od -An -v -tx1 | tr -d ' \n')
 check "20000 bytes in chained requests equal one CBC pass" [ -n "$expected" -a "$out" = "$expected" ]
 
 # Misuse: status 2 and one clear line
@@ -125,7 +125,7 @@ misuse 'odd number' agree --secret "$secret_a" --public 123
 misuse 'required' agree --secret "$secret_a"
 misuse '48 hex digits' seal --stdin abcd
 misuse '64 hex digits' open --stdin "${record:0:62}"
-misuse 'multiple of 16' encrypt-hex --stdin 0011223344556677889
+misuse 'multiple of 16' encrypt-hex --stdin 001122334455667788
 misuse 'odd number' encrypt-hex --stdin 001122334455667
 misuse 'not a hex digit' decrypt-hex --stdin 00112233445566zz
 misuse '--rounds' hash --stdin --rounds 0
