@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite: a normal build, its unit tests again
 # under valgrind memcheck, a build with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and a ThreadSanitizer build for the tests of
-# calls from many threads at once.
+# UndefinedBehaviorSanitizer with the export check of a cross-built Windows
+# DLL, and a ThreadSanitizer build for the tests of calls from many threads
+# at once.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -19,6 +20,7 @@ echo "== AddressSanitizer and UndefinedBehaviorSanitizer build"
 scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DDESSEC_SANITIZE=ON -DDESSEC_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
+tests/windows/check_dll.sh
 
 echo "== ThreadSanitizer build"
 scripts/build.sh build-tsan -DDESSEC_TSAN=ON -DDESSEC_BENCH=OFF

@@ -19,6 +19,9 @@ int main(void)
     static const unsigned char cipher[8] = {0x3f, 0xa4, 0x0e, 0x8a, 0x98, 0x4d, 0x48, 0x15};
     char parity_key[8] = {0x00, (char)0xff, (char)0x80, 0x01, 0x02, 0x13, (char)0xfe, 0x7e};
     static const char odd_parity[8] = {0x01, 0x7f, 0x01, 0x01, 0x02, 0x13, 0x7f, 0x7f};
+    char record[65] = "00112233445566778899aabbccddeeff0011223344556677" "0011223344556677";
+    char secret[49] = {0}, public_key[49] = {0}, base[] = "3";
+    char modulus[] = "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b", again[51] = {0};
     int ok = 1;
 
     ok &= check(ecb_crypt(key, block, 8, des_mode_encrypt) == des_status_done
@@ -27,5 +30,15 @@ int main(void)
                 && memcmp(block, "Now is t", 8) == 0, "ecb_crypt did not decrypt it back");
     des_setparity(parity_key);
     ok &= check(memcmp(parity_key, odd_parity, 8) == 0, "des_setparity set the wrong bits");
+
+    ok &= check(xencrypt(record, "password") == 1 && decrypt_secret_key(record, "password") == 1
+                && strcmp(record, "00112233445566778899aabbccddeeff0011223344556677") == 0,
+                "a sealed secret-key record did not open again");
+    ok &= check(dh_keysGenerator(secret, public_key) == 0, "dh_keysGenerator failed");
+    dh(base, secret, modulus, again);
+    for (char *c = again; *c; ++c)
+        *c = (char)(*c >= 'A' && *c <= 'F' ? *c + 32 : *c);
+    ok &= check(strcmp(again, public_key) == 0, "dh does not reproduce the public key");
+    ok &= check(passwd_verify("secret", passwd_crypt("secret", "ab")) == 1, "passwd_verify refused its own hash");
     return ok ? 0 : 1;
 }
