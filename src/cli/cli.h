@@ -64,7 +64,9 @@ void check_hex(const std::string &what, const std::string &text, std::size_t dig
 
 std::string to_lower(std::string text);
 
-// Wipes a string that held a password or a secret key.
+// Wipes a buffer or a string that held a password or a secret key, in
+// stores that the compiler may not drop as dead.
+void wipe(char *secret, std::size_t size);
 void wipe(std::string &secret);
 
 using command_fn = int (*)(const std::vector<std::string> &args);

@@ -48,10 +48,24 @@ bool parse_args(const command_syntax &syntax, const std::vector<std::string> &ar
 
 namespace {
 
-std::string strip_line_end(std::string line)
+// Room for the password read, so that a growing string leaves no copy of
+// its start behind in freed memory.
+constexpr std::size_t password_room = 1024;
+
+void strip_line_end(std::string &line)
 {
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
         line.pop_back();
+}
+
+// The password is stripped in place and returned without a copy.
+std::string read_password_from_stdin()
+{
+    std::string line;
+    line.reserve(password_room);
+    if (!std::getline(std::cin, line))
+        throw usage_error("--stdin: no password on standard input");
+    strip_line_end(line);
     return line;
 }
 
@@ -60,6 +74,7 @@ std::string read_password_from_terminal()
     std::FILE *tty = std::fopen("/dev/tty", "r+");
     if (!tty)
         throw usage_error("no terminal to read the password from: use --stdin");
+    std::setvbuf(tty, nullptr, _IONBF, 0);  // no stream buffer keeps a copy of the password
     const int fd = fileno(tty);
     termios saved{};
     const bool is_terminal = tcgetattr(fd, &saved) == 0;
@@ -71,13 +86,15 @@ std::string read_password_from_terminal()
     std::fputs("Password: ", tty);
     std::fflush(tty);
     std::string line;
+    line.reserve(password_room);
     for (int c; (c = std::fgetc(tty)) != EOF && c != '\n';)
         line += static_cast<char>(c);
     std::fputs("\n", tty);
     if (is_terminal)
         tcsetattr(fd, TCSAFLUSH, &saved);
     std::fclose(tty);
-    return strip_line_end(line);
+    strip_line_end(line);
+    return line;
 }
 
 }  // namespace
@@ -91,12 +108,8 @@ std::string read_password(const parsed_args &args)
         std::cerr << "dessec: warning: a password given on the command line can be seen by other users\n";
         return *given;
     }
-    if (args.has(password_flag_stdin)) {
-        std::string line;
-        if (!std::getline(std::cin, line))
-            throw usage_error("--stdin: no password on standard input");
-        return strip_line_end(line);
-    }
+    if (args.has(password_flag_stdin))
+        return read_password_from_stdin();
     return read_password_from_terminal();
 }
 
@@ -126,11 +139,16 @@ std::string to_lower(std::string text)
     return text;
 }
 
+void wipe(char *secret, std::size_t size)
+{
+    volatile char *p = secret;
+    for (std::size_t i = 0; i < size; ++i)
+        p[i] = 0;
+}
+
 void wipe(std::string &secret)
 {
-    volatile char *p = secret.data();
-    for (std::size_t i = 0; i < secret.size(); ++i)
-        p[i] = 0;
+    wipe(secret.data(), secret.size());
     secret.clear();
 }
 

@@ -43,6 +43,7 @@ std::string hex_from_bytes(const std::string &bytes)
 {
     static const char digits[] = "0123456789abcdef";
     std::string out;
+    out.reserve(2 * bytes.size());  // no growth leaves a copy behind
     for (unsigned char b : bytes) {
         out += digits[b >> 4];
         out += digits[b & 15];
@@ -99,7 +100,10 @@ int cmd_des(const std::vector<std::string> &argv)
             throw failure("des: the library refused the request (status " + std::to_string(status) + ")");
     }
     wipe(key);
-    std::cout << hex_from_bytes(data) << "\n";
+    std::string shown = hex_from_bytes(data);
+    wipe(data);
+    std::cout << shown << "\n";
+    wipe(shown);
     return exit_ok;
 }
 

@@ -40,13 +40,15 @@ int cmd_keygen(const std::vector<std::string> &argv)
         return exit_ok;
     char secret[49] = {0};
     char public_key[49] = {0};
-    if (dh_keysGenerator(secret, public_key) != 0)
-        throw failure("keygen: could not make a key pair");
-    if (args.has("--json"))
+    // A failed call may still have written the secret key.
+    const int status = dh_keysGenerator(secret, public_key);
+    if (status == 0 && args.has("--json"))
         std::cout << "{\"secret\": \"" << secret << "\", \"public\": \"" << public_key << "\"}\n";
-    else
+    else if (status == 0)
         std::cout << "secret: " << secret << "\npublic: " << public_key << "\n";
-    std::fill(secret, secret + sizeof secret, '\0');
+    wipe(secret, sizeof secret);
+    if (status != 0)
+        throw failure("keygen: could not make a key pair");
     return exit_ok;
 }
 
@@ -66,8 +68,10 @@ int cmd_agree(const std::vector<std::string> &argv)
     wipe(secret);
     if (common[0] == '\0')
         throw failure("agree: the public key gives no usable common key");
-    std::cout << to_lower(common) << "\n";
-    std::fill(common, common + sizeof common, '\0');
+    std::string shown = to_lower(common);
+    wipe(common, sizeof common);
+    std::cout << shown << "\n";
+    wipe(shown);
     return exit_ok;
 }
 

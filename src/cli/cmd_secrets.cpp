@@ -56,9 +56,12 @@ int run_hex_cipher(const command_syntax &syntax, hex_cipher cipher, const std::v
     std::string password = read_password(args);
     const int done = cipher(text.data(), password.c_str());
     wipe(password);
-    if (!done)
+    if (!done) {
+        wipe(text);
         throw failure(std::string(syntax.name) + ": the library refused the text");
+    }
     std::cout << text << "\n";
+    wipe(text);
     return exit_ok;
 }
 
@@ -71,12 +74,14 @@ int cmd_seal(const std::vector<std::string> &argv)
         return exit_ok;
     std::string record = to_lower(args.positional[0]);
     check_hex("seal: secret key", record, 48);
-    record += record.substr(0, 16);  // the check digits repeat the key's first 16
+    record.append(record, 0, 16);  // the check digits repeat the key's first 16
     std::string password = read_password(args);
     const int done = xencrypt(record.data(), password.c_str());
     wipe(password);
-    if (!done)
+    if (!done) {
+        wipe(record);
         throw failure("seal: the library refused the record");
+    }
     std::cout << record << "\n";
     return exit_ok;
 }
