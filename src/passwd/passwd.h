@@ -17,11 +17,10 @@ unsigned crypt64_value(unsigned char c);
 
 // ---------------------------------------------------------------- salted DES engine
 
-// 64 bits as two words: position p is bit p % 32 of w[p / 32], so byte g of
-// the value is bits 8(g % 4) to 8(g % 4) + 7 of w[g / 4] on every host.
-struct working_value {
-    std::uint32_t w[2];
-};
+// 64 bits as two 32-bit words in one: word 0 is bits 0-31, word 1 bits 32-63,
+// and position p is bit p, so byte g of the value is bits 8g to 8g + 7 on
+// every host.
+using working_value = std::uint64_t;
 
 // Subkey i + 1 of the key in spread form at entry i. Belongs to its caller.
 struct salted_des_key_schedule {
