@@ -60,6 +60,16 @@ char *passwd_md5_crypt(const char *passwd, const char *setting);
 // do not depend on the bytes.
 int hash_texts_equal(const char *a, const char *b, std::size_t n);
 
+// verify_stored_hash's copies of the stored text and of the computed text,
+// each zero behind its text. A hash text has at most 34 characters, so 51
+// characters of a stored text reach past any comma that can matter.
+inline constexpr std::size_t stored_copy_size = 52;
+inline constexpr std::size_t result_copy_size = 128;
+
+// The comparison step of verify_stored_hash: 1 when the two copies hold the
+// same text, else 0, in constant time.
+int copies_match(const char (&result_copy)[result_copy_size], const char (&stored_copy)[stored_copy_size]);
+
 int verify_stored_hash(const char *passwd, const char *stored);
 int make_salt(char *salt);
 
