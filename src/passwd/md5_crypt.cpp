@@ -2,6 +2,7 @@
 #include "passwd/passwd.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include <openssl/crypto.h>
@@ -27,6 +28,138 @@ const char *md5_salt(const char *setting, std::size_t &len)
     while (len < md5_max_salt && setting[len] != '\0' && setting[len] != '$')
         ++len;
     return setting;
+}
+
+// Iteration i absorbs D or P, then S, P, and P or D, by i % 2, i % 3 and
+// i % 7; its message depends only on whether i is odd, i % 3 is not 0 and
+// i % 7 is not 0, which kind_of_iteration packs into bits 0, 1 and 2. The
+// kinds repeat every 42 iterations.
+constexpr int message_kinds = 8;
+constexpr int kind_cycle = 42;
+
+constexpr std::array<unsigned char, kind_cycle> kind_of_iteration = [] {
+    std::array<unsigned char, kind_cycle> kinds{};
+    for (int i = 0; i < kind_cycle; ++i)
+        kinds[i] = static_cast<unsigned char>(i % 2 | (i % 3 != 0) << 1 | (i % 7 != 0) << 2);
+    return kinds;
+}();
+
+// Room for the padded messages of short passwords: two blocks take 16 + s +
+// 2n bytes, the 0x80 byte and the 8-byte bit count for s + 2n up to 103.
+constexpr std::size_t message_room = 2 * MD5_CBLOCK;
+constexpr std::size_t md5_padding_min = 9;
+
+bool messages_fit(std::size_t n, std::size_t s_len)
+{
+    return MD5_DIGEST_LENGTH + s_len + 2 * n + md5_padding_min <= message_room;
+}
+
+// One kind's message, padded as MD5 pads it, with a gap of 16 bytes at d_at
+// for the digest of the iteration before.
+struct iteration_message {
+    unsigned char bytes[message_room];
+    std::size_t d_at;
+    std::size_t blocks;
+};
+
+void build_message(iteration_message &m, unsigned kind, const unsigned char *p, std::size_t n, const char *s,
+                   std::size_t s_len)
+{
+    const bool odd = kind & 1u;
+    std::size_t len = 0;
+    const auto put = [&](const void *bytes, std::size_t count) {
+        std::memcpy(m.bytes + len, bytes, count);
+        len += count;
+    };
+    const auto leave_digest_gap = [&] {
+        m.d_at = len;
+        len += MD5_DIGEST_LENGTH;
+    };
+    std::memset(m.bytes, 0, sizeof m.bytes);
+    if (odd)
+        put(p, n);
+    else
+        leave_digest_gap();
+    if (kind & 2u)
+        put(s, s_len);
+    if (kind & 4u)
+        put(p, n);
+    if (odd)
+        leave_digest_gap();
+    else
+        put(p, n);
+    m.bytes[len] = 0x80;
+    m.blocks = (len + md5_padding_min + MD5_CBLOCK - 1) / MD5_CBLOCK;
+    const std::uint64_t bits = std::uint64_t{len} * 8;
+    for (int i = 0; i < 8; ++i)
+        m.bytes[m.blocks * MD5_CBLOCK - 8 + i] = static_cast<unsigned char>(bits >> (8 * i));
+}
+
+void store_le32(unsigned char *p, std::uint32_t w)
+{
+    p[0] = static_cast<unsigned char>(w);
+    p[1] = static_cast<unsigned char>(w >> 8);
+    p[2] = static_cast<unsigned char>(w >> 16);
+    p[3] = static_cast<unsigned char>(w >> 24);
+}
+
+// The 1000 iterations on prebuilt, padded messages: each digest goes straight
+// into the next message, which runs through the block function from the
+// initial state; the digest is the state words, least significant byte first.
+void iterate_on_blocks(unsigned char d[MD5_DIGEST_LENGTH], const unsigned char *p, std::size_t n, const char *s,
+                       std::size_t s_len)
+{
+    iteration_message messages[message_kinds];
+    for (unsigned kind = 0; kind < message_kinds; ++kind)
+        build_message(messages[kind], kind, p, n, s, s_len);
+    MD5_CTX ctx;
+    MD5_Init(&ctx);
+    const MD5_LONG initial[4] = {ctx.A, ctx.B, ctx.C, ctx.D};
+    int k = 0;
+    const auto digest_gap = [&] { return messages[kind_of_iteration[k]].bytes + messages[kind_of_iteration[k]].d_at; };
+    std::memcpy(digest_gap(), d, MD5_DIGEST_LENGTH);
+    for (int i = 0; i < md5_rounds; ++i) {
+        const iteration_message &m = messages[kind_of_iteration[k]];
+        ctx.A = initial[0];
+        ctx.B = initial[1];
+        ctx.C = initial[2];
+        ctx.D = initial[3];
+        for (std::size_t b = 0; b < m.blocks; ++b)
+            MD5_Transform(&ctx, m.bytes + b * MD5_CBLOCK);
+        k = k + 1 == kind_cycle ? 0 : k + 1;
+        const MD5_LONG digest[4] = {ctx.A, ctx.B, ctx.C, ctx.D};
+        unsigned char *const gap = digest_gap();
+        for (int w = 0; w < 4; ++w)
+            store_le32(gap + 4 * w, digest[w]);
+    }
+    std::memcpy(d, digest_gap(), MD5_DIGEST_LENGTH);
+    OPENSSL_cleanse(messages, sizeof messages);
+    OPENSSL_cleanse(&ctx, sizeof ctx);
+}
+
+// The 1000 iterations piece by piece, for passwords too long for
+// iterate_on_blocks.
+void iterate_by_pieces(unsigned char d[MD5_DIGEST_LENGTH], const unsigned char *p, std::size_t n, const char *s,
+                       std::size_t s_len)
+{
+    MD5_CTX ctx;
+    for (int i = 0; i < md5_rounds; ++i) {
+        MD5_Init(&ctx);
+        if (i % 2)
+            MD5_Update(&ctx, p, n);
+        else
+            MD5_Update(&ctx, d, MD5_DIGEST_LENGTH);
+        if (i % 3)
+            MD5_Update(&ctx, s, s_len);
+        if (i % 7)
+            MD5_Update(&ctx, p, n);
+        if (i % 2)
+            MD5_Update(&ctx, d, MD5_DIGEST_LENGTH);
+        else
+            MD5_Update(&ctx, p, n);
+        MD5_Final(d, &ctx);
+    }
+    OPENSSL_cleanse(&ctx, sizeof ctx);
 }
 
 // Digest bytes in groups of three, the first byte most significant, each
@@ -76,22 +209,10 @@ char *passwd_md5_crypt(const char *passwd, const char *setting)
         MD5_Update(&main_ctx, (v & 1) ? x : p, 1);
     MD5_Final(d, &main_ctx);
 
-    for (int i = 0; i < md5_rounds; ++i) {
-        MD5_Init(&ctx);
-        if (i % 2)
-            MD5_Update(&ctx, p, n);
-        else
-            MD5_Update(&ctx, d, sizeof d);
-        if (i % 3)
-            MD5_Update(&ctx, s, s_len);
-        if (i % 7)
-            MD5_Update(&ctx, p, n);
-        if (i % 2)
-            MD5_Update(&ctx, d, sizeof d);
-        else
-            MD5_Update(&ctx, p, n);
-        MD5_Final(d, &ctx);
-    }
+    if (messages_fit(n, s_len))
+        iterate_on_blocks(d, p, n, s, s_len);
+    else
+        iterate_by_pieces(d, p, n, s, s_len);
 
     char *text = md5_crypt_output;
     std::memcpy(text, md5_prefix, md5_prefix_len);

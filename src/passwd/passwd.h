@@ -17,11 +17,10 @@ unsigned crypt64_value(unsigned char c);
 
 // ---------------------------------------------------------------- salted DES engine
 
-// 64 bits as two words: position p is bit p % 32 of w[p / 32], so byte g of
-// the value is bits 8(g % 4) to 8(g % 4) + 7 of w[g / 4] on every host.
-struct working_value {
-    std::uint32_t w[2];
-};
+// 64 bits as two 32-bit words in one: word 0 is bits 0-31, word 1 bits 32-63,
+// and position p is bit p, so byte g of the value is bits 8g to 8g + 7 on
+// every host.
+using working_value = std::uint64_t;
 
 // Subkey i + 1 of the key in spread form at entry i. Belongs to its caller.
 struct salted_des_key_schedule {
@@ -60,6 +59,16 @@ char *passwd_md5_crypt(const char *passwd, const char *setting);
 // 1 when the n bytes at a and b are equal, else 0; time and memory accesses
 // do not depend on the bytes.
 int hash_texts_equal(const char *a, const char *b, std::size_t n);
+
+// verify_stored_hash's copies of the stored text and of the computed text,
+// each zero behind its text. A hash text has at most 34 characters, so 51
+// characters of a stored text reach past any comma that can matter.
+inline constexpr std::size_t stored_copy_size = 52;
+inline constexpr std::size_t result_copy_size = 128;
+
+// The comparison step of verify_stored_hash: 1 when the two copies hold the
+// same text, else 0, in constant time.
+int copies_match(const char (&result_copy)[result_copy_size], const char (&stored_copy)[stored_copy_size]);
 
 int verify_stored_hash(const char *passwd, const char *stored);
 int make_salt(char *salt);

@@ -9,6 +9,8 @@
 // bit in bit 2, so word 0 holds E bits 1-24 and word 1 E bits 25-48.
 #include "passwd/passwd.h"
 
+#include <bit>
+#include <cstring>
 #include <utility>
 
 #include <openssl/crypto.h>
@@ -100,12 +102,14 @@ struct nibble_perm_table {
     working_value entry[2 * Bytes][16];
 };
 
+// An sbox_p_tables entry holds word 0 and word 1 of its spread value together,
+// so that a round takes one lookup per group for both words.
 struct salted_des_tables {
     nibble_perm_table<8> key_start_table;
     nibble_perm_table<8> key_step_tables[2];  // rotation by one, by two
     nibble_perm_table<4> half_expand_table;
     nibble_perm_table<8> final_perm_table;
-    std::uint32_t sbox_p_tables[2][8][64];    // half, S-box, 6-bit group value
+    working_value sbox_p_tables[8][64];        // S-box, 6-bit group value
     unsigned char crypt64_reverse[128];
 };
 
@@ -130,24 +134,20 @@ void nibble_perm_fill(nibble_perm_table<Bytes> &table, const unsigned char (&map
         const unsigned mask = 1u << (s % 4);
         for (unsigned v = 0; v < 16; ++v) {
             if (v & mask)
-                table.entry[s / 4][v].w[k / 32] |= 1u << (k % 32);
+                table.entry[s / 4][v] |= working_value{1} << k;
         }
     }
 }
 
-// Input byte i is bits 8(i % 4) to 8(i % 4) + 7 of words[i / 4].
+// Input byte i is bits 8i to 8i + 7 of in.
 template <int Bytes>
-working_value nibble_perm_apply(const std::uint32_t *words, const nibble_perm_table<Bytes> &table)
+working_value nibble_perm_apply(working_value in, const nibble_perm_table<Bytes> &table)
 {
-    std::uint32_t w0 = 0, w1 = 0;
-    for (int i = 0; i < Bytes; ++i) {
-        const unsigned b = (words[i / 4] >> (8 * (i % 4))) & 0xffu;
-        const working_value &low = table.entry[2 * i][b & 15u];
-        const working_value &high = table.entry[2 * i + 1][b >> 4];
-        w0 |= low.w[0] | high.w[0];
-        w1 |= low.w[1] | high.w[1];
-    }
-    return {{w0, w1}};
+    working_value out = 0;
+#pragma GCC unroll 16
+    for (int c = 0; c < 2 * Bytes; ++c)
+        out |= table.entry[c][(in >> (4 * c)) & 15u];
+    return out;
 }
 
 void build_crypt64_reverse(salted_des_tables &t)
@@ -249,8 +249,7 @@ void build_sbox_p_tables(salted_des_tables &t)
                 if (p_out[expansion[k]])
                     words[k / 24] |= 1u << (8 * (k % 24 / 6) + 2 + k % 6);
             }
-            t.sbox_p_tables[0][box][v] = words[0];
-            t.sbox_p_tables[1][box][v] = words[1];
+            t.sbox_p_tables[box][v] = words[0] | working_value{words[1]} << 32;
         }
     }
 }
@@ -274,66 +273,65 @@ const salted_des_tables &engine_tables()
     return tables;
 }
 
-std::uint32_t load_le32(const unsigned char *p)
+working_value load_le64(const unsigned char *p)
 {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16
-           | std::uint32_t{p[3]} << 24;
+    working_value v = 0;
+    for (int i = 7; i >= 0; --i)
+        v = v << 8 | p[i];
+    return v;
 }
 
-void store_le32(unsigned char *p, std::uint32_t w)
+void store_le64(unsigned char *p, working_value v)
 {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<unsigned char>(w >> (8 * i));
+    for (int i = 0; i < 8; ++i)
+        p[i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
-// Salt bits 0-23 in spread form: bit b lies where E bit b + 1 lies in word 0
-// and E bit b + 25 in word 1.
-std::uint32_t spread_salt(std::uint32_t salt)
+// Salt bits 0-23 in spread form in both words: bit b lies where E bit b + 1
+// lies in word 0 and E bit b + 25 in word 1.
+working_value spread_salt(std::uint32_t salt)
 {
     std::uint32_t mask = 0;
     for (int g = 0; g < 4; ++g)
         mask |= ((salt >> (6 * g)) & 63u) << (8 * g + 2);
-    return mask;
+    return mask | working_value{mask} << 32;
 }
 
-using sbox_p_words = std::uint32_t[2][8][64];
+using sbox_p_entries = working_value[8][64];
+
+// Byte g of a spread value is four times group g's 6-bit value, so twice the
+// byte is the byte offset of the group's 8-byte entry.
+[[gnu::always_inline]] inline working_value sbox_p_entry(const working_value (&box)[64], unsigned char byte)
+{
+    working_value entry;
+    std::memcpy(&entry, reinterpret_cast<const unsigned char *>(box) + 2 * std::size_t{byte}, sizeof entry);
+    return entry;
+}
 
 // f(Q, K) = P(S(E(Q) XOR K)) with the salt exchange applied to E(Q) first,
-// already expanded by E for the next round.
-[[gnu::always_inline]] inline working_value round_function(const working_value &q, const working_value &k, std::uint32_t salt_mask,
-                                                            const sbox_p_words &sp)
+// already expanded by E for the next round. Q XOR (Q rotated by 32) holds
+// word 0 XOR word 1 in both words, so one mask exchanges the salted bits.
+[[gnu::always_inline]] inline working_value round_function(working_value q, working_value k, working_value salt_mask,
+                                                           const sbox_p_entries &sp)
 {
-    const std::uint32_t x = (q.w[0] ^ q.w[1]) & salt_mask;
-    const std::uint32_t b0 = q.w[0] ^ x ^ k.w[0];
-    const std::uint32_t b1 = q.w[1] ^ x ^ k.w[1];
-    // Group g's 6-bit value is byte g of (b0, b1) shifted right by 2.
-    const auto half = [&](const std::uint32_t (&boxes)[8][64]) {
-        return boxes[0][b0 >> 2 & 63u] ^ boxes[1][b0 >> 10 & 63u] ^ boxes[2][b0 >> 18 & 63u] ^ boxes[3][b0 >> 26]
-               ^ boxes[4][b1 >> 2 & 63u] ^ boxes[5][b1 >> 10 & 63u] ^ boxes[6][b1 >> 18 & 63u] ^ boxes[7][b1 >> 26];
-    };
-    return {{half(sp[0]), half(sp[1])}};
-}
-
-void xor_into(working_value &a, const working_value &b)
-{
-    a.w[0] ^= b.w[0];
-    a.w[1] ^= b.w[1];
+    const working_value b = q ^ ((q ^ std::rotl(q, 32)) & salt_mask) ^ k;
+    const auto entry = [&](int g) { return sbox_p_entry(sp[g], static_cast<unsigned char>(b >> (8 * g))); };
+    return entry(0) ^ entry(1) ^ entry(2) ^ entry(3) ^ entry(4) ^ entry(5) ^ entry(6) ^ entry(7);
 }
 
 // Each pass is 16 rounds without the exchange of halves between them, then
-// one exchange; between passes FP followed by IP would be the identity. The
-// halves are worked on in local copies, which stay in registers.
+// one exchange; between passes FP followed by IP would be the identity.
 template <bool Decrypt>
-void run_passes(working_value &left, working_value &right, std::uint32_t passes, std::uint32_t salt_mask,
-                const salted_des_key_schedule &schedule, const sbox_p_words &sp)
+void run_passes(working_value &left, working_value &right, std::uint32_t passes, working_value salt_mask,
+                const salted_des_key_schedule &schedule, const sbox_p_entries &sp)
 {
+    const working_value *k = schedule.subkey;
     working_value l = left, r = right;
     for (; passes > 0; --passes) {
+#pragma GCC unroll 8
         for (int round = 0; round < 16; round += 2) {
-            const int first = Decrypt ? 15 - round : round;
-            const int second = Decrypt ? 14 - round : round + 1;
-            xor_into(l, round_function(r, schedule.subkey[first], salt_mask, sp));
-            xor_into(r, round_function(l, schedule.subkey[second], salt_mask, sp));
+            l ^= round_function(r, k[Decrypt ? 15 - round : round], salt_mask, sp);
+            r ^= round_function(l, k[Decrypt ? 14 - round : round + 1], salt_mask, sp);
         }
         std::swap(l, r);
     }
@@ -343,9 +341,9 @@ void run_passes(working_value &left, working_value &right, std::uint32_t passes,
 
 // The middle four bits of each spread group: byte g takes group g in its low
 // nibble and group g + 4 in its high nibble.
-std::uint32_t compress_half(const working_value &h)
+working_value compress_half(working_value h)
 {
-    return ((h.w[0] >> 3) & 0x0f0f0f0fu) | ((h.w[1] << 1) & 0xf0f0f0f0u);
+    return ((h >> 3) & 0x0f0f0f0fu) | ((h >> 31) & 0xf0f0f0f0u);
 }
 
 }  // namespace
@@ -359,15 +357,14 @@ unsigned crypt64_value(unsigned char c)
 // leaves out travel from step to step.
 void salted_des_load_key(const unsigned char key[8], salted_des_key_schedule &schedule)
 {
+    constexpr working_value subkey_mask = 0xfffffffffcfcfcfcu;
     const salted_des_tables &t = engine_tables();
-    std::uint32_t key_words[2] = {load_le32(key), load_le32(key + 4)};
-    working_value k = nibble_perm_apply(key_words, t.key_start_table);
-    schedule.subkey[0] = {{k.w[0] & 0xfcfcfcfcu, k.w[1]}};
+    working_value k = nibble_perm_apply(load_le64(key), t.key_start_table);
+    schedule.subkey[0] = k & subkey_mask;
     for (int i = 1; i < 16; ++i) {
-        k = nibble_perm_apply(k.w, t.key_step_tables[rotation_schedule[i] - 1]);
-        schedule.subkey[i] = {{k.w[0] & 0xfcfcfcfcu, k.w[1]}};
+        k = nibble_perm_apply(k, t.key_step_tables[rotation_schedule[i] - 1]);
+        schedule.subkey[i] = k & subkey_mask;
     }
-    OPENSSL_cleanse(key_words, sizeof key_words);
     OPENSSL_cleanse(&k, sizeof k);
 }
 
@@ -378,25 +375,22 @@ void salted_des_iterate(const unsigned char in[8], unsigned char out[8], std::ui
                         std::int32_t count, const salted_des_key_schedule &schedule)
 {
     const salted_des_tables &t = engine_tables();
-    const std::uint32_t salt_mask = spread_salt(salt);
-    const std::uint32_t w0 = load_le32(in), w1 = load_le32(in + 4);
-    std::uint32_t halves[2] = {((w0 & 0x55555555u) << 1) | (w1 & 0x55555555u),
-                               (w0 & 0xaaaaaaaau) | ((w1 >> 1) & 0x55555555u)};
-    working_value l = nibble_perm_apply(&halves[0], t.half_expand_table);
-    working_value r = nibble_perm_apply(&halves[1], t.half_expand_table);
+    const working_value salt_mask = spread_salt(salt);
+    const working_value w = load_le64(in);
+    const std::uint32_t w0 = static_cast<std::uint32_t>(w), w1 = static_cast<std::uint32_t>(w >> 32);
+    const std::uint32_t even = ((w0 & 0x55555555u) << 1) | (w1 & 0x55555555u);
+    const std::uint32_t odd = (w0 & 0xaaaaaaaau) | ((w1 >> 1) & 0x55555555u);
+    working_value l = nibble_perm_apply(even, t.half_expand_table);
+    working_value r = nibble_perm_apply(odd, t.half_expand_table);
     if (count >= 0)
         run_passes<false>(l, r, static_cast<std::uint32_t>(count), salt_mask, schedule, t.sbox_p_tables);
     else
         run_passes<true>(l, r, 0u - static_cast<std::uint32_t>(count), salt_mask, schedule, t.sbox_p_tables);
-    std::uint32_t compressed[2] = {compress_half(l), compress_half(r)};
-    working_value o = nibble_perm_apply(compressed, t.final_perm_table);
-    store_le32(out, o.w[0]);
-    store_le32(out + 4, o.w[1]);
-    OPENSSL_cleanse(halves, sizeof halves);
-    OPENSSL_cleanse(compressed, sizeof compressed);
+    working_value compressed = compress_half(l) | compress_half(r) << 32;
+    store_le64(out, nibble_perm_apply(compressed, t.final_perm_table));
+    OPENSSL_cleanse(&compressed, sizeof compressed);
     OPENSSL_cleanse(&l, sizeof l);
     OPENSSL_cleanse(&r, sizeof r);
-    OPENSSL_cleanse(&o, sizeof o);
 }
 
 }  // namespace dessec

@@ -10,10 +10,6 @@
 namespace dessec {
 namespace {
 
-// A hash text has at most 34 characters; 51 characters of a stored text
-// reach past any comma that can matter.
-constexpr std::size_t stored_copy_size = 52;
-constexpr std::size_t result_copy_size = 128;
 constexpr std::size_t md5_setting_len = 11;
 constexpr std::size_t extended_setting_len = 9;
 constexpr std::size_t traditional_setting_len = 2;
@@ -71,6 +67,12 @@ int hash_texts_equal(const char *a, const char *b, std::size_t n)
 // Both copies are zero behind their texts and a computed text has at most 34
 // characters, so the first 52 bytes of the copies are equal exactly when the
 // texts are equal up to and including their NULs.
+int copies_match(const char (&result_copy)[result_copy_size], const char (&stored_copy)[stored_copy_size])
+{
+    static_assert(stored_copy_size <= result_copy_size);
+    return hash_texts_equal(result_copy, stored_copy, stored_copy_size);
+}
+
 int verify_stored_hash(const char *passwd, const char *stored)
 {
     if (passwd == nullptr || stored == nullptr)
@@ -84,7 +86,7 @@ int verify_stored_hash(const char *passwd, const char *stored)
     }
     char result_copy[result_copy_size] = {};
     std::strncpy(result_copy, computed, sizeof result_copy - 1);
-    const int match = hash_texts_equal(result_copy, stored_copy, sizeof stored_copy);
+    const int match = copies_match(result_copy, stored_copy);
     OPENSSL_cleanse(result_copy, sizeof result_copy);
     OPENSSL_cleanse(stored_copy, sizeof stored_copy);
     return match;

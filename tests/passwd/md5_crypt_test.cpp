@@ -35,6 +35,22 @@ TEST(Md5Crypt, AgreesWithSystemCryptThroughVerify)
     }
 }
 
+// Iteration messages of up to two blocks (s + 2n at most 103) are prebuilt;
+// longer passwords are absorbed piece by piece. Lengths on both sides of
+// that limit, and up to the longest the system takes.
+TEST(Md5Crypt, LongPasswordsAgreeWithSystemCrypt)
+{
+    auto rng = seeded_rng(62);
+    for (const std::size_t salt_len : {0, 1, 8}) {
+        for (const std::size_t len : {47, 48, 51, 52, 63, 64, 65, 200, 511}) {
+            const std::string passwd = random_text(rng, len, 1, 255);
+            const std::string hash = system_crypt(passwd, "$1$" + random_crypt64(rng, salt_len));
+            ASSERT_FALSE(hash.empty());
+            EXPECT_EQ(md5_hash(passwd, hash), hash) << len << " " << salt_len;
+        }
+    }
+}
+
 TEST(Md5Crypt, SaltIsReadFromTheSetting)
 {
     const std::string pw = "pw";
