@@ -69,6 +69,22 @@ word negated_inverse(word m)
     return 0 - x;
 }
 
+// x + y + carry as two words, the high one the carry out. Carries are made
+// by wide arithmetic, never by comparison, which could compile to a branch.
+dh_wide add_carry(word x, word y, word carry)
+{
+    return dh_mul_add(x, 1, y, carry);
+}
+
+// A mask of all ones or all zeros, hidden from the optimizer, which would
+// otherwise see the comparison it comes from and may turn the masked
+// selection back into a branch or a conditional load.
+word opaque_mask(word mask)
+{
+    __asm__("" : "+r"(mask));
+    return mask;
+}
+
 // out := t + top * R, less m when that is at least m, for t + top * R below
 // 2m; out must not be t. t + (R - 1 - m) + 1 carries out of the words
 // exactly when t >= m.
@@ -78,11 +94,11 @@ template <int N>
     word carry = 1;
 #pragma GCC unroll 4
     for (int j = 0; j < N; ++j) {
-        const dh_wide sum = dh_mul_add(~m[j], 1, t[j], carry);
+        const dh_wide sum = add_carry(~m[j], t[j], carry);
         out[j] = sum.low;
         carry = sum.high;
     }
-    const word keep_t = 0 - ((carry | top) ^ 1);
+    const word keep_t = opaque_mask(0 - ((carry | top) ^ 1));
 #pragma GCC unroll 4
     for (int j = 0; j < N; ++j)
         out[j] ^= (out[j] ^ t[j]) & keep_t;
@@ -95,79 +111,47 @@ void add_modulo(word *out, const word *a, const word *b, const montgomery<N> &ct
     word sum[N];
     word carry = 0;
     for (int j = 0; j < N; ++j) {
-        const dh_wide s = dh_mul_add(a[j], 1, b[j], carry);
+        const dh_wide s = add_carry(a[j], b[j], carry);
         sum[j] = s.low;
         carry = s.high;
     }
     subtract_modulus_if_above<N>(out, sum, carry, ctx.modulus);
 }
 
-// A sum of products in three words, lowest first.
-struct accumulator {
-    word low, high, over;
-};
-
-// acc += a * b. The carry out of the low two words is found by comparison,
-// which compiles to the carry flag, not to a branch.
-void multiply_accumulate(accumulator &acc, word a, word b)
-{
-#ifdef __SIZEOF_INT128__
-    using wide = unsigned __int128;
-    const wide product = wide{a} * b;
-    const wide sum = ((wide{acc.high} << 64) | acc.low) + product;
-    acc.over += sum < product;
-    acc.low = static_cast<word>(sum);
-    acc.high = static_cast<word>(sum >> 64);
-#else
-    const dh_wide sum = dh_mul_add(a, b, acc.low, 0);
-    const word high = acc.high + sum.high;
-    acc.over += high < sum.high;
-    acc.low = sum.low;
-    acc.high = high;
-#endif
-}
-
-// Moves the accumulator down one word, returning the word that leaves it.
-word shift_out(accumulator &acc)
-{
-    const word low = acc.low;
-    acc = {acc.high, acc.over, 0};
-    return low;
-}
-
 // out := a * b / R mod m, below m, for a below R and b below m; out may be
-// a or b. The product and the multiple q * m of the modulus that clears its
-// low N words are summed column by column, lowest first: q's words come from
-// the columns as they complete, and the columns above them, with a last
-// carry, make a number t below 2m. The partial sums are held in registers.
+// a or b. Word by word of b: t += a * b[i], then t += q * m with q chosen to
+// clear the low word of t, and t moves down a word. Between rounds t stays
+// below a + m < 2R, in N words and a carry word; a second carry word is
+// needed only within a round. t ends below 2m. It is held in registers.
 template <int N>
 void montgomery_multiply(word *out, const word *a, const word *b, const montgomery<N> &ctx)
 {
-    word q[N];
-    word t[N];
-    accumulator acc{0, 0, 0};
+    word t[N + 2] = {};
 #pragma GCC unroll 4
     for (int i = 0; i < N; ++i) {
+        word carry = 0;
 #pragma GCC unroll 4
-        for (int j = 0; j < i; ++j) {
-            multiply_accumulate(acc, a[j], b[i - j]);
-            multiply_accumulate(acc, q[j], ctx.modulus[i - j]);
+        for (int j = 0; j < N; ++j) {
+            const dh_wide sum = dh_mul_add(a[j], b[i], t[j], carry);
+            t[j] = sum.low;
+            carry = sum.high;
         }
-        multiply_accumulate(acc, a[i], b[0]);
-        q[i] = acc.low * ctx.inverse;
-        multiply_accumulate(acc, q[i], ctx.modulus[0]);
-        shift_out(acc);
-    }
+        dh_wide sum = add_carry(t[N], carry, 0);
+        t[N] = sum.low;
+        t[N + 1] = sum.high;
+        const word q = t[0] * ctx.inverse;
+        carry = dh_mul_add(q, ctx.modulus[0], t[0], 0).high;
 #pragma GCC unroll 4
-    for (int i = N; i < 2 * N; ++i) {
-#pragma GCC unroll 4
-        for (int j = i - N + 1; j < N; ++j) {
-            multiply_accumulate(acc, a[j], b[i - j]);
-            multiply_accumulate(acc, q[j], ctx.modulus[i - j]);
+        for (int j = 1; j < N; ++j) {
+            sum = dh_mul_add(q, ctx.modulus[j], t[j], carry);
+            t[j - 1] = sum.low;
+            carry = sum.high;
         }
-        t[i - N] = shift_out(acc);
+        sum = add_carry(t[N], carry, 0);
+        t[N - 1] = sum.low;
+        t[N] = t[N + 1] + sum.high;
     }
-    subtract_modulus_if_above<N>(out, t, acc.low, ctx.modulus);
+    subtract_modulus_if_above<N>(out, t, t[N], ctx.modulus);
 }
 
 // R^2 mod m. The highest power of 2 below m (odd and above 1) is doubled up
@@ -204,7 +188,7 @@ void select_entry(word *entry, const word (*table)[N], word index)
 {
     word picked[N] = {};
     for (word i = 0; i < table_size; ++i) {
-        const word match = 0 - (((i ^ index) - 1) >> 63);
+        const word match = opaque_mask(0 - (((i ^ index) - 1) >> 63));
 #pragma GCC unroll 4
         for (int j = 0; j < N; ++j)
             picked[j] |= table[i][j] & match;
