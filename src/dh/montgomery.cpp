@@ -89,7 +89,7 @@ word opaque_mask(word mask)
 // 2m; out must not be t. t + (R - 1 - m) + 1 carries out of the words
 // exactly when t >= m.
 template <int N>
-[[gnu::always_inline]] inline void subtract_modulus_if_above(word *out, const word *t, word top, const word *m)
+void subtract_modulus_if_above(word *out, const word *t, word top, const word *m)
 {
     word carry = 1;
 #pragma GCC unroll 4
@@ -122,7 +122,7 @@ void add_modulo(word *out, const word *a, const word *b, const montgomery<N> &ct
 // a or b. Word by word of b: t += a * b[i], then t += q * m with q chosen to
 // clear the low word of t, and t moves down a word. Between rounds t stays
 // below a + m < 2R, in N words and a carry word; a second carry word is
-// needed only within a round. t ends below 2m. It is held in registers.
+// needed only within a round. t ends below 2m.
 template <int N>
 void montgomery_multiply(word *out, const word *a, const word *b, const montgomery<N> &ctx)
 {
@@ -152,6 +152,7 @@ void montgomery_multiply(word *out, const word *a, const word *b, const montgome
         t[N] = t[N + 1] + sum.high;
     }
     subtract_modulus_if_above<N>(out, t, t[N], ctx.modulus);
+    OPENSSL_cleanse(t, sizeof t);
 }
 
 // R^2 mod m. The highest power of 2 below m (odd and above 1) is doubled up
@@ -182,7 +183,7 @@ word window_at(const unsigned char *exponent, int k)
 }
 
 // entry := table[index], read by a pass over the whole table that keeps only
-// the matching entry by a mask. The entry is gathered in registers.
+// the matching entry by a mask.
 template <int N>
 void select_entry(word *entry, const word (*table)[N], word index)
 {
@@ -194,6 +195,7 @@ void select_entry(word *entry, const word (*table)[N], word index)
             picked[j] |= table[i][j] & match;
     }
     std::memcpy(entry, picked, sizeof picked);
+    OPENSSL_cleanse(picked, sizeof picked);
 }
 
 // The secret-bearing numbers of one exponentiation, wiped together.
