@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -73,7 +72,6 @@ void expect_key_text(const std::string &buffer, std::size_t min_len, std::size_t
 
 int failing_bytes(unsigned char *, int) { return 0; }
 int failing_status() { return 0; }
-
 
 // A random modulus of 2 to 199 bits, odd or even, against texts of digits
 // in either case and of any length.
