@@ -4,6 +4,7 @@
 // or 1 mask.
 #include "dh/dh.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include <openssl/crypto.h>
@@ -75,21 +76,36 @@ void big_mul_mod(unsigned char *accumulator, const unsigned char *factor, dh_wor
 }
 
 // Each character shifts the value up four bits, dropping what passes the top,
-// and ORs in c - 0x30 (less 0x27 above 0x60) of c = the character with bit
-// 0x20 set: the digit for "0"-"9", "a"-"f" and "A"-"F", and stray bits for
-// anything else. A NUL or a byte of 0x80 or more ends the text. The character
-// is written back only when bit 0x20 was clear, so lower-case text is only read.
+// and ORs in v = c - 0x30 (less 0x27 above 0x60) of c = the character with
+// bit 0x20 set: the digit for "0"-"9", "a"-"f" and "A"-"F", and stray bits
+// for anything else. A NUL or a byte of 0x80 or more ends the text. So the
+// value is the OR of every character's v moved up four bits for each
+// character after it, and only the last 2 * width characters reach the
+// width: the text is lower-cased in one pass, then those characters are
+// placed. A character is written back only when bit 0x20 was clear, so
+// lower-case text is only read.
 void big_from_hex(char *text, unsigned char *destination, dh_workspace &ws)
 {
-    std::memset(destination, 0, static_cast<std::size_t>(ws.width));
-    for (ws.index = 0; static_cast<signed char>(text[ws.index]) > 0; ++ws.index) {
-        for (ws.counter = 3; ws.counter >= 0; --ws.counter)
-            big_add_multiple(destination, destination, 1, ws);
-        const auto c = static_cast<unsigned char>(text[ws.index] | 0x20);
-        if (c != static_cast<unsigned char>(text[ws.index]))
-            text[ws.index] = static_cast<char>(c);
-        const unsigned digit = c - 0x30u - static_cast<unsigned>(c > 0x60) * 0x27u;
-        destination[ws.width - 1] |= static_cast<unsigned char>(digit);
+    const std::int32_t width = ws.width;
+    std::memset(destination, 0, static_cast<std::size_t>(width));
+    std::int32_t length = 0;
+    for (; static_cast<signed char>(text[length]) > 0; ++length) {
+        const auto c = static_cast<unsigned char>(text[length] | 0x20);
+        if (c != static_cast<unsigned char>(text[length]))
+            text[length] = static_cast<char>(c);
+    }
+    for (std::int32_t i = std::max(0, length - 2 * width); i < length; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const unsigned digit = (c - 0x30u - static_cast<unsigned>(c > 0x60) * 0x27u) & 0xFFu;
+        const std::int32_t nibbles_after = length - 1 - i;
+        const std::int32_t byte = width - 1 - nibbles_after / 2;
+        if (nibbles_after % 2 == 0) {
+            destination[byte] |= static_cast<unsigned char>(digit);
+        } else {
+            destination[byte] |= static_cast<unsigned char>(digit << 4);
+            if (byte > 0)
+                destination[byte - 1] |= static_cast<unsigned char>(digit >> 4);
+        }
     }
 }
 

@@ -57,6 +57,15 @@ void exponentiate(dh_workspace &ws)
     OPENSSL_cleanse(product, width);
 }
 
+bool exponentiate_on(dh_path path, dh_workspace &ws)
+{
+    if (path == dh_path::fast)
+        return dh_exponentiate_fast(ws);
+    if (path == dh_path::generic || !dh_exponentiate_fast(ws))
+        dh_exponentiate_generic(ws);
+    return true;
+}
+
 void write_secret_digits(const unsigned char *random, char *secret)
 {
     for (int i = 0; i < dh_random_bytes; ++i) {
@@ -81,19 +90,26 @@ void dh_lowercase_in_place(char *text)
 // a modulus below 2^199, and below any non-zero modulus (the 1 of a zero
 // exponent aside), so that it takes at most 51 bytes, and 49 under a
 // 192-bit modulus.
-void dh_power(char *base, char *exponent, char *modulus, char *out)
+void dh_exponentiate_generic(dh_workspace &ws)
+{
+    reduce_base(ws);
+    exponentiate(ws);
+}
+
+bool dh_power(char *base, char *exponent, char *modulus, char *out, dh_path path)
 {
     auto *ws = static_cast<dh_workspace *>(scratch_alloc(sizeof(dh_workspace)));
     if (ws == nullptr)
-        return;
+        return false;
     ws->width = dh_width;
     big_from_hex(base, ws->base, *ws);
     big_from_hex(exponent, ws->exponent, *ws);
     big_from_hex(modulus, ws->modulus, *ws);
-    reduce_base(*ws);
-    exponentiate(*ws);
-    big_to_hex(ws->result, out, *ws);
+    const bool done = exponentiate_on(path, *ws);
+    if (done)
+        big_to_hex(ws->result, out, *ws);
     scratch_free(ws, sizeof(dh_workspace));
+    return done;
 }
 
 // The secret digits come from libcrypto's generator; the C library's

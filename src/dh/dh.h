@@ -17,9 +17,9 @@ extern char dh_modulus_text[256];
 
 // The state of one dh call. Numbers are unsigned, most significant byte
 // first, and only the first `width` bytes of a slot take part. The loop state
-// of the operations below lives here: the exponentiation steps with `index`,
-// big_mul_mod inside it with `counter`, and the byte passes with `position`
-// and `carry`; parsing uses `index` and `counter`, printing `index` alone.
+// of the bit-serial operations below lives here: the generic exponentiation
+// steps with `index`, big_mul_mod inside it with `counter`, and the byte
+// passes with `position` and `carry`; printing uses `index` alone.
 struct dh_workspace {
     unsigned char modulus[dh_slot_size];  // big_reduce_once compares against and subtracts this slot
     unsigned char base[dh_slot_size];     // squared in place at every step
@@ -55,8 +55,59 @@ inline char dh_digit(unsigned nibble, char ten)
     return static_cast<char>('0' + nibble + static_cast<unsigned>(nibble > 9) * (ten - '0' - 10));
 }
 
-// The work behind the exports, for calls from elsewhere in the library.
-void dh_power(char *base, char *exponent, char *modulus, char *out);
+// a * b + c + d as two 64-bit words, which it always fits: dh_mul_add takes
+// the compiler's 128-bit type where there is one, and dh_mul_add_halves,
+// built from products of 32-bit halves, where there is none (the 32-bit
+// Windows build).
+struct dh_wide {
+    std::uint64_t low, high;
+};
+
+inline dh_wide dh_mul_add_halves(std::uint64_t a, std::uint64_t b, std::uint64_t c, std::uint64_t d)
+{
+    constexpr std::uint64_t half = 0xFFFFFFFFu;
+    const std::uint64_t a0 = a & half, a1 = a >> 32, b0 = b & half, b1 = b >> 32;
+    const std::uint64_t p00 = a0 * b0, p01 = a0 * b1, p10 = a1 * b0, p11 = a1 * b1;
+    // Every sum below stays under 2^64: (2^32 - 1)^2 + 2 * (2^32 - 1) = 2^64 - 1.
+    const std::uint64_t t0 = p00 + (c & half) + (d & half);
+    const std::uint64_t t1 = (t0 >> 32) + (p01 & half) + (p10 & half) + (c >> 32) + (d >> 32);
+    const std::uint64_t t2 = (t1 >> 32) + (p01 >> 32) + (p10 >> 32) + (p11 & half);
+    const std::uint64_t t3 = (t2 >> 32) + (p11 >> 32);
+    return {(t0 & half) | (t1 << 32), (t2 & half) | (t3 << 32)};
+}
+
+inline dh_wide dh_mul_add(std::uint64_t a, std::uint64_t b, std::uint64_t c, std::uint64_t d)
+{
+#ifdef __SIZEOF_INT128__
+    const unsigned __int128 t = static_cast<unsigned __int128>(a) * b + c + d;
+    return {static_cast<std::uint64_t>(t), static_cast<std::uint64_t>(t >> 64)};
+#else
+    return dh_mul_add_halves(a, b, c, d);
+#endif
+}
+
+// The exponentiation step of dh on the parsed numbers: result := base ^
+// exponent mod modulus over all 8 * width exponent bits, exact for a modulus
+// below 2^199; exponent 0 gives 1 whatever the modulus. Neither branches nor
+// indexes memory by the exponent, the base or any value derived from them.
+//
+// The generic step works for any modulus with the bit-serial byte arithmetic
+// above; it reduces the base in full first.
+void dh_exponentiate_generic(dh_workspace &ws);
+// The fast step: Montgomery multiplication on 64-bit words, for width 25 and
+// an odd modulus from 3 to 2^199 - 1, where it gives exactly what the generic
+// step gives. Returns false, having changed nothing, for any other modulus.
+bool dh_exponentiate_fast(dh_workspace &ws);
+
+// Which exponentiation step dh_power takes: the fast one where the modulus
+// allows it and else the generic one (what dh does), or one of the two.
+enum class dh_path { best, generic, fast };
+
+// The work behind the exports, for calls from elsewhere in the library:
+// parse the three texts, exponentiate, print. Returns false, with nothing
+// written to out, when the workspace cannot be allocated or when path is
+// fast and the modulus is outside it.
+bool dh_power(char *base, char *exponent, char *modulus, char *out, dh_path path = dh_path::best);
 int dh_generate_key_pair(char *secret, char *public_key);
 
 }  // namespace dessec

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -158,5 +159,31 @@ TEST_F(BigNumber, FromHexTakesEveryCharacterBelow0x80)
             EXPECT_EQ(n, num(to_hex(bytes{static_cast<unsigned char>(row.value + c - row.first)}))) << c;
             EXPECT_EQ(text[0], static_cast<char>(c | 0x20));
         }
+    }
+}
+
+// The parse gives what four doublings and an OR per character give, for any
+// bytes and widths, texts longer than the width included.
+TEST_F(BigNumber, FromHexGivesWhatFourDoublingsPerCharacterGive)
+{
+    auto rng = seeded_rng(12);
+    for (int round = 0; round < rounds(2000); ++round) {
+        ws->width = std::array{1, 2, 25, 40}[round % 4];
+        std::string text(rng() % 120, ' ');
+        for (auto &c : text)
+            c = static_cast<char>(1 + rng() % (round % 3 ? 0x7F : 0xFF));
+        std::string expected_text = text;
+        bytes expected(static_cast<std::size_t>(ws->width), 0);
+        for (std::size_t i = 0; static_cast<signed char>(expected_text[i]) > 0; ++i) {
+            for (int doubling = 0; doubling < 4; ++doubling)
+                big_add_multiple(expected.data(), expected.data(), 1, *ws);
+            expected_text[i] = static_cast<char>(expected_text[i] | 0x20);
+            const auto c = static_cast<unsigned char>(expected_text[i]);
+            expected.back() |= static_cast<unsigned char>(c - 0x30 - (c > 0x60 ? 0x27 : 0));
+        }
+        bytes n(expected.size(), 0xEE);
+        big_from_hex(text.data(), n.data(), *ws);
+        EXPECT_EQ(n, expected) << to_hex(bytes(text.begin(), text.end()));
+        EXPECT_EQ(text, expected_text);
     }
 }

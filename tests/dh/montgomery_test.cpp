@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "dh/dh.h"
+#include "dh_texts.h"
+#include "test_support.h"
+
+using namespace dessec;
+using namespace dessec_test;
+
+namespace {
+
+struct path_run {
+    bool taken;
+    std::string base, exponent, modulus;  // the texts after the call
+    std::string out;                      // the whole 64-byte output, '#' where nothing was written
+};
+
+path_run run_path(std::string base, std::string exponent, std::string modulus, dh_path path)
+{
+    char out[64];
+    std::memset(out, '#', sizeof out);
+    const bool taken = dh_power(base.data(), exponent.data(), modulus.data(), out, path);
+    return {taken, base, exponent, modulus, std::string(out, sizeof out)};
+}
+
+// Both paths write the same bytes and leave the same texts.
+void expect_same_on_both_paths(const std::string &base, const std::string &exponent, const std::string &modulus)
+{
+    const path_run fast = run_path(base, exponent, modulus, dh_path::fast);
+    ASSERT_TRUE(fast.taken) << "modulus " << modulus;
+    const path_run generic = run_path(base, exponent, modulus, dh_path::generic);
+    ASSERT_TRUE(generic.taken);
+    EXPECT_EQ(fast.out, generic.out) << base << " ^ " << exponent << " mod " << modulus;
+    EXPECT_EQ(fast.base + '|' + fast.exponent + '|' + fast.modulus,
+              generic.base + '|' + generic.exponent + '|' + generic.modulus);
+}
+
+// Digits, stray characters below 0x80, or any bytes (which a byte of 0x80
+// or more ends), up to 60 of them.
+std::string random_text(std::mt19937_64 &rng)
+{
+    const std::size_t len = rng() % 61;
+    switch (rng() % 4) {
+    case 0:
+        return random_digits(rng, len);
+    case 1: {
+        std::string text(len, ' ');
+        for (auto &c : text)
+            c = static_cast<char>(1 + rng() % 0x7F);
+        return text;
+    }
+    case 2: {
+        std::string text(len, ' ');
+        for (auto &c : text)
+            c = static_cast<char>(1 + rng() % 0xFF);
+        return text;
+    }
+    default:
+        return std::string(rng() % 3, '0') + random_digits(rng, rng() % 3);
+    }
+}
+
+const std::string top_199 = "7f" + std::string(48, 'f');  // 2^199 - 1
+
+}  // namespace
+
+TEST(DhPaths, WriteTheSameForRandomTexts)
+{
+    auto rng = seeded_rng(30);
+    for (int round = 0; round < rounds(60); ++round) {
+        const bn_ptr m = random_modulus(rng, 2 + static_cast<int>(rng() % 198), true);
+        std::string base = random_text(rng);
+        if (rng() % 4 == 0)  // at or above the modulus
+            base = random_digits(rng, rng() % 3) + printed(m.get());
+        expect_same_on_both_paths(base, random_text(rng), modulus_text(rng, m.get()));
+    }
+}
+
+TEST(DhPaths, WriteTheSameForUnusualTexts)
+{
+    struct Case { std::string base, exponent, modulus; };
+    const std::string f50(50, 'f');
+    const Case cases[] = {
+        {"2", "1", "3"},           {"ff", f50, "3"},         {f50, "0", "3"},        {"3", "5", "3"},
+        {"0", "0", "5"},           {"", "", "5"},            {"4", "2", "7"},        {"9", f50, "zz"},
+        {"2", "c6", top_199},      {"2", "c7", top_199},     {top_199, "3", top_199}, {f50, f50, top_199},
+        {"1" + f50, "8", top_199}, {"3", f50, std::string(48, 'f')}, {"5", f50, "1" + std::string(47, '0') + "1"},
+        {"3", f50, "8" + std::string(47, '0') + "1"},         {group_modulus, "1", group_modulus},
+        {"0" + group_modulus, "7", group_modulus},            {"1", f50, group_modulus},
+        {f50, "3", group_modulus},                            {"100" + group_modulus, f50, group_modulus},
+        {"ABCdef", "0000000000000000000000000000000000000000000000000000005", "D4A0BA0250B6FD2EC626E7EFD637DF76C716E22D0944B88B"},
+        {"12\xC3" "4", "g:@ `", "00000" + group_modulus},     {"\x01\x7F[", "\x80" "5", group_modulus},
+        {"3", "8f3a27c55b0e1d964ac2f07e13b94d6a80c5e21f7d394b06", "zz" + std::string(48, '0') + "b"},
+    };
+    for (const auto &c : cases)
+        expect_same_on_both_paths(c.base, c.exponent, c.modulus);
+}
+
+// Modulus 1 is odd but left to the generic path, whose exponent 0 gives 1.
+TEST(DhPaths, FastPathTakesOnlyOddModuliFrom3To2To199)
+{
+    const std::string refused[] = {"", "0", "1", "01", "2", "6", group_modulus + "0", "8" + std::string(49, '0'),
+                                   "8" + std::string(48, '0') + "1", std::string(50, 'f'), "\x80" "3"};
+    for (const auto &modulus : refused) {
+        const path_run run = run_path("3", "0", modulus, dh_path::fast);
+        EXPECT_FALSE(run.taken) << modulus;
+        EXPECT_EQ(run.out, std::string(64, '#')) << modulus;
+    }
+    for (const auto &modulus : {std::string("3"), std::string("zz"), top_199, group_modulus})
+        EXPECT_TRUE(run_path("3", "0", modulus, dh_path::fast).taken) << modulus;
+}
+
+// The 32-bit build multiplies through 32-bit halves: they must give what the
+// 128-bit type gives, at the edges of the halves and at random.
+TEST(DhWideMultiply, HalvesGiveThe128BitResult)
+{
+#ifdef __SIZEOF_INT128__
+    const std::uint64_t edges[] = {0, 1, 0xFFFFFFFFu, 0x100000000u, 0x8000000000000000u, ~std::uint64_t{0}};
+    auto rng = seeded_rng(31);
+    const auto check = [](std::uint64_t a, std::uint64_t b, std::uint64_t c, std::uint64_t d) {
+        const unsigned __int128 t = static_cast<unsigned __int128>(a) * b + c + d;
+        const dh_wide w = dh_mul_add_halves(a, b, c, d);
+        if (w.low == static_cast<std::uint64_t>(t) && w.high == static_cast<std::uint64_t>(t >> 64))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << a << " * " << b << " + " << c << " + " << d;
+    };
+    for (auto a : edges)
+        for (auto b : edges)
+            for (auto c : edges)
+                for (auto d : edges)
+                    ASSERT_TRUE(check(a, b, c, d));
+    for (int round = 0; round < rounds(100000); ++round)
+        ASSERT_TRUE(check(rng(), rng(), rng(), rng()));
+#else
+    GTEST_SKIP() << "no 128-bit type to compare with";
+#endif
+}
