@@ -4,8 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-scripts/build.sh build -DDESSEC_TESTS=OFF -DDESSEC_BENCH=OFF >/dev/null
-dessec=build/src/cli/dessec
+scripts/build.sh build-demo -DDESSEC_TESTS=OFF -DDESSEC_BENCH=OFF >/dev/null
+dessec=build-demo/src/cli/dessec
 step() { printf '\n$ %s\n' "$*"; }
 
 step "dessec keygen                                 # Alice's key pair"

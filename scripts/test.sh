@@ -10,7 +10,7 @@ scripts/setup.sh
 jobs=$(nproc)
 
 echo "== normal build"
-scripts/build.sh build
+scripts/build.sh build -DDESSEC_TESTS=ON -DDESSEC_BENCH=ON
 ctest --test-dir build --output-on-failure -j "$jobs"
 
 echo "== unit tests under valgrind memcheck"
