@@ -2,7 +2,7 @@
 # Installs what the build and the tests need on a Debian 12 machine, when
 # something is missing and we run as root.
 set -euo pipefail
-packages=(cmake ninja-build g++ clang pkg-config libssl-dev libgtest-dev libgmock-dev
+packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config libssl-dev libgtest-dev libgmock-dev
           libbenchmark-dev libcrypt-dev valgrind binutils g++-mingw-w64-i686-posix)
 missing=()
 for p in "${packages[@]}"; do

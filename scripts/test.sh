@@ -3,7 +3,7 @@
 # under valgrind memcheck, a build with AddressSanitizer and
 # UndefinedBehaviorSanitizer with the export check of a cross-built Windows
 # DLL, and a ThreadSanitizer build for the tests of calls from many threads
-# at once.
+# at once, then a short run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -27,3 +27,5 @@ scripts/build.sh build-tsan -DDESSEC_TSAN=ON -DDESSEC_BENCH=OFF
 # dh runs some fifty times slower under ThreadSanitizer: half the rounds.
 TSAN_OPTIONS=halt_on_error=1 DESSEC_TEST_SCALE=0.5 \
   ctest --test-dir build-tsan -L tsan --no-tests=error --output-on-failure -j "$jobs"
+echo "== fuzzing, 20 seconds per target"
+scripts/fuzz.sh 20
