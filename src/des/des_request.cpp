@@ -15,11 +15,28 @@ bool length_is_acceptable(unsigned int len)
     return len % 8 == 0 && len <= des_max_request_length;
 }
 
+// A block is two 32-bit words, bytes 0-3 and 4-7, each little-endian: the
+// form in which libcrypto's block function takes it.
+std::uint32_t load_le32(const unsigned char *p)
+{
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+}
+
+void store_le32(unsigned char *p, std::uint32_t v)
+{
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+    p[2] = static_cast<unsigned char>(v >> 16);
+    p[3] = static_cast<unsigned char>(v >> 24);
+}
+
 void run_ecb(unsigned char *data, unsigned int len, DES_key_schedule &schedule, int enc)
 {
     for (unsigned int at = 0; at < len; at += 8) {
-        auto *block = reinterpret_cast<DES_cblock *>(data + at);
-        DES_ecb_encrypt(block, block, &schedule, enc);
+        DES_LONG block[2] = {load_le32(data + at), load_le32(data + at + 4)};
+        DES_encrypt1(block, &schedule, enc);
+        store_le32(data + at, block[0]);
+        store_le32(data + at + 4, block[1]);
     }
 }
 
