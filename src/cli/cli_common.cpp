@@ -1,11 +1,9 @@
 #include "cli.h"
 
-#include <cctype>
-#include <cstdio>
-#include <iostream>
+#include "console.h"
 
-#include <termios.h>
-#include <unistd.h>
+#include <cctype>
+#include <iostream>
 
 namespace cli {
 
@@ -71,28 +69,10 @@ std::string read_password_from_stdin()
 
 std::string read_password_from_terminal()
 {
-    std::FILE *tty = std::fopen("/dev/tty", "r+");
-    if (!tty)
-        throw usage_error("no terminal to read the password from: use --stdin");
-    std::setvbuf(tty, nullptr, _IONBF, 0);  // no stream buffer keeps a copy of the password
-    const int fd = fileno(tty);
-    termios saved{};
-    const bool is_terminal = tcgetattr(fd, &saved) == 0;
-    if (is_terminal) {
-        termios quiet = saved;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        tcsetattr(fd, TCSAFLUSH, &quiet);
-    }
-    std::fputs("Password: ", tty);
-    std::fflush(tty);
     std::string line;
     line.reserve(password_room);
-    for (int c; (c = std::fgetc(tty)) != EOF && c != '\n';)
-        line += static_cast<char>(c);
-    std::fputs("\n", tty);
-    if (is_terminal)
-        tcsetattr(fd, TCSAFLUSH, &saved);
-    std::fclose(tty);
+    if (!console::read_hidden_line("Password: ", line))
+        throw usage_error("no password read from a terminal: use --stdin");
     strip_line_end(line);
     return line;
 }
