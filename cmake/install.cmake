@@ -4,12 +4,14 @@ include(CMakePackageConfigHelpers)
 
 set(DESSEC_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/dessec)
 
+# Components, as a distribution splits them: lib (the library and its soname
+# link), dev (what a build against it needs) and tool (the tool and its manual).
 install(TARGETS dessec EXPORT dessecTargets
-  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
-  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(EXPORT dessecTargets NAMESPACE dessec:: DESTINATION ${DESSEC_CMAKE_DIR})
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT lib
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT lib NAMELINK_COMPONENT dev
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
+  PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT dev)
+install(EXPORT dessecTargets NAMESPACE dessec:: DESTINATION ${DESSEC_CMAKE_DIR} COMPONENT dev)
 
 configure_package_config_file(cmake/dessecConfig.cmake.in
   ${CMAKE_CURRENT_BINARY_DIR}/dessecConfig.cmake
@@ -18,7 +20,7 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/dessecConfigVersion
   COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/dessecConfig.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/dessecConfigVersion.cmake
-  DESTINATION ${DESSEC_CMAKE_DIR})
+  DESTINATION ${DESSEC_CMAKE_DIR} COMPONENT dev)
 
 # dessec.pc finds its prefix from its own place, so the installed tree works
 # wherever --prefix puts it.
@@ -28,6 +30,10 @@ string(REGEX REPLACE "/$" "" DESSEC_PC_PREFIX "${DESSEC_PC_PREFIX}")
 file(RELATIVE_PATH DESSEC_PC_LIBDIR ${CMAKE_INSTALL_PREFIX} ${CMAKE_INSTALL_FULL_LIBDIR})
 file(RELATIVE_PATH DESSEC_PC_INCLUDEDIR ${CMAKE_INSTALL_PREFIX} ${CMAKE_INSTALL_FULL_INCLUDEDIR})
 configure_file(cmake/dessec.pc.in ${CMAKE_CURRENT_BINARY_DIR}/dessec.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/dessec.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/dessec.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
+  COMPONENT dev)
 
-install(TARGETS dessec-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS dessec-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
+if(DESSEC_MAN_PAGE)
+  install(FILES ${DESSEC_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tool)
+endif()

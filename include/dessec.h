@@ -18,6 +18,14 @@
 #ifndef DESSEC_H
 #define DESSEC_H
 
+/* The version of this header. The build checks that it agrees with the
+ * project's VERSION file, which the tool, dessec.pc and the CMake package
+ * report too. */
+#define DESSEC_VERSION_MAJOR 0
+#define DESSEC_VERSION_MINOR 1
+#define DESSEC_VERSION_PATCH 0
+#define DESSEC_VERSION_STRING "0.1.0"
+
 #if defined(_WIN32)
 #define DESSEC_API
 #elif defined(__GNUC__)

@@ -85,7 +85,7 @@ int cmd_hash(const std::vector<std::string> &argv)
         check_salt(*salt_text, salt_length);
     const std::string salt = salt_text ? *salt_text : random_salt(salt_length);
     if (rounds_text)
-        setting = "_" + encode_rounds(parse_rounds(*rounds_text)) + salt;
+        setting.append("_").append(encode_rounds(parse_rounds(*rounds_text))).append(salt);
     else
         setting = salt;
 

@@ -2,6 +2,8 @@
 #include <cstring>
 #include <iostream>
 
+#include <dessec.h>
+
 #include "cli.h"
 
 namespace {
@@ -46,7 +48,7 @@ int main(int argc, char **argv)
         return cli::exit_ok;
     }
     if (name == "--version") {
-        std::cout << "dessec " << DESSEC_VERSION << "\n";
+        std::cout << "dessec " << DESSEC_VERSION_STRING << "\n";
         return cli::exit_ok;
     }
     for (const auto &c : commands) {

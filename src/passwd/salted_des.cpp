@@ -113,13 +113,18 @@ struct salted_des_tables {
     unsigned char crypt64_reverse[128];
 };
 
+// 0-based working position of FIPS bit n, 1 to 64: the bit order within each
+// byte is reversed.
+unsigned working_index(unsigned n)
+{
+    const unsigned m = (n - 1) % 64;
+    return (m | 7) - (m & 7);
+}
+
 // 1-based working position of FIPS bit n; 0 stays 0.
 unsigned char byte_reversed(unsigned n)
 {
-    if (n == 0)
-        return 0;
-    const unsigned m = n - 1;
-    return static_cast<unsigned char>((m | 7) - (m & 7) + 1);
+    return n == 0 ? 0 : static_cast<unsigned char>(working_index(n) + 1);
 }
 
 // map: for each output position the 1-based input position, or 0 for an
@@ -224,8 +229,7 @@ void build_final_perm_table(salted_des_tables &t)
 {
     unsigned char map[64] = {};
     for (int i = 0; i < 64; ++i) {
-        const unsigned k = byte_reversed(initial_perm[compressed_order[i] - 1]);
-        map[k - 1] = static_cast<unsigned char>(i + 1);
+        map[working_index(initial_perm[compressed_order[i] - 1])] = static_cast<unsigned char>(i + 1);
     }
     nibble_perm_fill(t.final_perm_table, map);
 }

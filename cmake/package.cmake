@@ -1,0 +1,43 @@
+# Debian packages of the install components, made with `cpack -G DEB` from a
+# build configured for /usr (scripts/package-deb.sh): libdessec0 holds the
+# library under its versioned soname, libdessec-dev the header, dessec.pc,
+# the CMake package and the unversioned link, dessec the tool and its manual.
+# Dependencies on other packages come from the binaries themselves.
+set(CPACK_PACKAGE_NAME dessec)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "DES-based security utilities behind a C interface")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The dessec developers")
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL lib dev tool)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
+
+set(CPACK_DEBIAN_LIB_PACKAGE_NAME libdessec${PROJECT_VERSION_MAJOR})
+set(CPACK_DEBIAN_LIB_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_LIB_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
+ The shared library: DES blocks, password-keyed hex secrets, Diffie-Hellman
+ in a fixed group and DES- and MD5-based password hashes.")
+# A shlibs file for the packages built against it, and the ldconfig trigger.
+set(CPACK_DEBIAN_LIB_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY "=")
+
+set(CPACK_DEBIAN_DEV_PACKAGE_NAME libdessec-dev)
+set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_DEV_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY} (development files)
+ The header dessec.h, the pkg-config file dessec.pc and the CMake package
+ dessec, for building programs against the library.")
+
+set(CPACK_DEBIAN_TOOL_PACKAGE_NAME dessec)
+set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_TOOL_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY} (command-line tool)
+ The dessec tool: key pairs and common keys, secret-key records under a
+ password, DES-based password hashes and DES on hex data.")
+# The tool needs the library from this same build, found where cpack stages it.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR})
+
+include(CPack)
+cpack_add_component(lib DISPLAY_NAME "Library")
+cpack_add_component(dev DISPLAY_NAME "Development files" DEPENDS lib)
+cpack_add_component(tool DISPLAY_NAME "Tool" DEPENDS lib)

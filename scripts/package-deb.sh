@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# package-deb.sh DIR: builds the library and the tool in Release for /usr into
+# build-deb and leaves their Debian packages in DIR: libdessec0 (the library),
+# libdessec-dev (header, dessec.pc, CMake package) and dessec (the tool and
+# its manual). Install them with `apt-get install ./DIR/*.deb`.
+# Needs a compiler, CMake, OpenSSL's headers and dpkg-dev.
+set -euo pipefail
+[ $# -eq 1 ] || { echo "usage: package-deb.sh DIR" >&2; exit 2; }
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=$(realpath -m "$1")
+build=$root/build-deb
+generator=()
+if command -v ninja >/dev/null; then generator=(-G Ninja); fi
+
+# A system prefix: the library is found through ld.so's own paths, so the
+# tool carries no RPATH.
+cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+  -DDESSEC_TESTS=OFF -DDESSEC_BENCH=OFF -DDESSEC_INSTALL_RPATH=OFF >/dev/null
+cmake --build "$build" --parallel "$(nproc)"
+rm -rf "$build/packages"
+(cd "$build" && cpack -G DEB -B "$build/packages" >/dev/null)
+mkdir -p "$out"
+cp "$build"/packages/*.deb "$out/"
+for deb in "$build"/packages/*.deb; do echo "$out/${deb##*/}"; done
