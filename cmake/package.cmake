@@ -5,7 +5,6 @@
 # Dependencies on other packages come from the binaries themselves.
 set(CPACK_PACKAGE_NAME dessec)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "DES-based security utilities behind a C interface")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The dessec developers")
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL lib dev tool)
@@ -16,24 +15,25 @@ set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 
 set(CPACK_DEBIAN_LIB_PACKAGE_NAME libdessec${PROJECT_VERSION_MAJOR})
 set(CPACK_DEBIAN_LIB_PACKAGE_SECTION libs)
-set(CPACK_DEBIAN_LIB_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
- The shared library: DES blocks, password-keyed hex secrets, Diffie-Hellman
- in a fixed group and DES- and MD5-based password hashes.")
+# Each description: the synopsis line, then the long description.
+set(CPACK_DEBIAN_LIB_DESCRIPTION "DES-based security utilities behind a C interface
+The shared library: DES blocks, password-keyed hex secrets, Diffie-Hellman
+in a fixed group, and DES- and MD5-based password hashes.")
 # A shlibs file for the packages built against it, and the ldconfig trigger.
 set(CPACK_DEBIAN_LIB_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY "=")
 
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libdessec-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
-set(CPACK_DEBIAN_DEV_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY} (development files)
- The header dessec.h, the pkg-config file dessec.pc and the CMake package
- dessec, for building programs against the library.")
+set(CPACK_DEBIAN_DEV_DESCRIPTION "DES-based security utilities behind a C interface (development files)
+The header dessec.h, the pkg-config file dessec.pc and the CMake package
+dessec, for building programs against the library.")
 
 set(CPACK_DEBIAN_TOOL_PACKAGE_NAME dessec)
 set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION utils)
-set(CPACK_DEBIAN_TOOL_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY} (command-line tool)
- The dessec tool: key pairs and common keys, secret-key records under a
- password, DES-based password hashes and DES on hex data.")
+set(CPACK_DEBIAN_TOOL_DESCRIPTION "DES-based security utilities behind a C interface (command-line tool)
+The dessec tool: key pairs and common keys, secret-key records under a
+password, DES-based password hashes and DES on hex data.")
 # The tool needs the library from this same build, found where cpack stages it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR})
 

@@ -1,5 +1,6 @@
 /* A caller built against the installed library only: its header, its CMake
- * package or its pkg-config file, and the shared library. */
+ * package or its pkg-config file, and the shared library. The build defines
+ * DESSEC_EXPECTED_VERSION as the version that the package reports. */
 #include <stdio.h>
 #include <string.h>
 
@@ -22,7 +23,14 @@ int main(void)
     char record[65] = "00112233445566778899aabbccddeeff0011223344556677" "0011223344556677";
     char secret[49] = {0}, public_key[49] = {0}, base[] = "3";
     char modulus[] = "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b", again[51] = {0};
+    char version[32];
     int ok = 1;
+
+    snprintf(version, sizeof version, "%d.%d.%d", DESSEC_VERSION_MAJOR, DESSEC_VERSION_MINOR,
+             DESSEC_VERSION_PATCH);
+    ok &= check(strcmp(version, DESSEC_VERSION_STRING) == 0
+                && strcmp(DESSEC_VERSION_STRING, DESSEC_EXPECTED_VERSION) == 0,
+                "the header's version macros differ from the package's version");
 
     ok &= check(ecb_crypt(key, block, 8, des_mode_encrypt) == des_status_done
                 && memcmp(block, cipher, 8) == 0, "ecb_crypt encrypted the FIPS 81 block wrongly");
