@@ -3,7 +3,7 @@
 # hashed and verified in both DES-based forms.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh demo
 scripts/build.sh build-demo -DDESSEC_TESTS=OFF -DDESSEC_BENCH=OFF >/dev/null
 dessec=build-demo/src/cli/dessec
 step() { printf '\n$ %s\n' "$*"; }
