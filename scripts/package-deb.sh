@@ -2,12 +2,14 @@
 # package-deb.sh DIR: builds the library and the tool in Release for /usr into
 # build-deb and leaves their Debian packages in DIR: libdessec0 (the library),
 # libdessec-dev (header, dessec.pc, CMake package) and dessec (the tool and
-# its manual). Install them with `apt-get install ./DIR/*.deb`.
-# Needs a compiler, CMake, OpenSSL's headers and dpkg-dev.
+# its manual). Every file name starts with "dessec", so that
+# `apt-get install ./DIR/dessec*.deb` installs them all. As root on a fresh
+# machine it first installs the compiler, CMake, OpenSSL's headers and dpkg-dev.
 set -euo pipefail
 [ $# -eq 1 ] || { echo "usage: package-deb.sh DIR" >&2; exit 2; }
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$(realpath -m "$1")
+"$root/scripts/setup.sh" package
 build=$root/build-deb
 generator=()
 if command -v ninja >/dev/null; then generator=(-G Ninja); fi
@@ -20,5 +22,9 @@ cmake --build "$build" --parallel "$(nproc)"
 rm -rf "$build/packages"
 (cd "$build" && cpack -G DEB -B "$build/packages" >/dev/null)
 mkdir -p "$out"
-cp "$build"/packages/*.deb "$out/"
-for deb in "$build"/packages/*.deb; do echo "$out/${deb##*/}"; done
+for deb in "$build"/packages/*.deb; do
+  name=${deb##*/}
+  [[ $name == dessec* ]] || name=dessec-$name
+  cp "$deb" "$out/$name"
+  echo "$out/$name"
+done

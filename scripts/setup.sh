@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# setup.sh [demo|test]: installs what the demo needs (a compiler, CMake, Ninja
-# and OpenSSL's headers), or that and what the test command needs besides
-# (default), on a Debian 12 machine, when something is missing and we run
-# as root.
+# setup.sh [demo|package|test]: installs what the demo needs (a compiler,
+# CMake, Ninja and OpenSSL's headers), that and Debian's packaging tools, or
+# that and what the test command needs besides (default), on a Debian 12
+# machine, when something is missing and we run as root.
 set -euo pipefail
 demo=(cmake ninja-build g++ libssl-dev)
 test=(clang libclang-rt-14-dev pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcrypt-dev valgrind
       binutils openssl xxd g++-mingw-w64-i686-posix dpkg-dev man-db)
 case ${1:-test} in
   demo) packages=("${demo[@]}") ;;
+  package) packages=("${demo[@]}" dpkg-dev) ;;
   test) packages=("${demo[@]}" "${test[@]}") ;;
-  *) echo "usage: setup.sh [demo|test]" >&2; exit 2 ;;
+  *) echo "usage: setup.sh [demo|package|test]" >&2; exit 2 ;;
 esac
 missing=()
 for p in "${packages[@]}"; do

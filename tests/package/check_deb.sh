@@ -16,7 +16,7 @@ export DEBIAN_FRONTEND=noninteractive
 status=0
 fail() { echo "packages: $*"; status=1; }
 
-apt-get install -y -qq "$debs"/*.deb >/dev/null
+apt-get install -y -qq "$debs"/dessec*.deb >/dev/null
 installed=$(dpkg -L "${packages[@]}" | sort -u)
 
 [ "$(command -v dessec)" = /usr/bin/dessec ] || fail "dessec is not /usr/bin/dessec on the PATH"
