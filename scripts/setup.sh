@@ -3,7 +3,8 @@
 # something is missing and we run as root.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config libssl-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libcrypt-dev valgrind binutils openssl xxd g++-mingw-w64-i686-posix)
+          libbenchmark-dev libcrypt-dev valgrind binutils openssl xxd g++-mingw-w64-i686-posix
+          libcli11-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
