@@ -72,9 +72,6 @@ password_source::~password_source()
 std::string password_source::read_one(const char *prompt)
 {
     if (options_.on_command_line_given) {
-        if (command_line_used_)
-            throw usage_error("--password gives one password only; use --stdin or a file for two");
-        command_line_used_ = true;
         warn("a password given on the command line can be seen by other users");
         return options_.on_command_line;
     }

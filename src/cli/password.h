@@ -62,7 +62,6 @@ private:
     const password_options &options_;
     std::FILE *stream_ = nullptr;
     bool owns_stream_ = false;
-    bool command_line_used_ = false;
 };
 
 }  // namespace cli
