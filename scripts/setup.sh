@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config libssl-dev libgtest-dev libgmock-dev
           libbenchmark-dev libcrypt-dev valgrind binutils openssl xxd g++-mingw-w64-i686-posix
-          libcli11-dev)
+          libcli11-dev time bc python3)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstring>
 #include <iostream>
-#include <iterator>
 #include <vector>
 
 #include "cli.h"
@@ -90,26 +89,6 @@ std::string hex_from_bytes(const std::string &bytes)
     return out;
 }
 
-int run_hex(const des_options &options, des_chain &chain)
-{
-    const std::string data_hex = strip_space(
-        !options.data.empty()
-            ? options.data
-            : std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()));
-    check_hex("des: data", data_hex);
-    if (data_hex.size() % (2 * block) != 0)
-        throw usage_error("des: data must be a whole number of 8-byte blocks, got "
-                          + std::to_string(data_hex.size() / 2) + " bytes");
-    std::string data = bytes_from_hex(data_hex);
-    for (std::size_t at = 0; at < data.size(); at += max_request)
-        chain.run(data.data() + at, std::min(max_request, data.size() - at));
-    std::string shown = hex_from_bytes(data);
-    wipe(data);
-    std::cout << shown << "\n";
-    wipe(shown);
-    return exit_ok;
-}
-
 // Reads until size bytes or the end of the input; returns how many.
 std::size_t read_chunk(std::FILE *in, char *data, std::size_t size, const std::string &source)
 {
@@ -123,6 +102,33 @@ std::size_t read_chunk(std::FILE *in, char *data, std::size_t size, const std::s
     if (std::ferror(in))
         throw failure("read error on " + source + ": " + std::strerror(errno));
     return got;
+}
+
+std::string read_all_stdin()
+{
+    std::string text;
+    char chunk[4096];
+    std::size_t got = 0;
+    while ((got = read_chunk(stdin, chunk, sizeof chunk, "standard input")) > 0)
+        text.append(chunk, got);
+    return text;
+}
+
+int run_hex(const des_options &options, des_chain &chain)
+{
+    const std::string data_hex = strip_space(!options.data.empty() ? options.data : read_all_stdin());
+    check_hex("des: data", data_hex);
+    if (data_hex.size() % (2 * block) != 0)
+        throw usage_error("des: data must be a whole number of 8-byte blocks, got "
+                          + std::to_string(data_hex.size() / 2) + " bytes");
+    std::string data = bytes_from_hex(data_hex);
+    for (std::size_t at = 0; at < data.size(); at += max_request)
+        chain.run(data.data() + at, std::min(max_request, data.size() - at));
+    std::string shown = hex_from_bytes(data);
+    wipe(data);
+    std::cout << shown << "\n";
+    wipe(shown);
+    return exit_ok;
 }
 
 // Streams raw bytes through the chain in requests of max_request bytes. With
