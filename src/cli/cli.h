@@ -69,8 +69,18 @@ void warn(const std::string &text);
 // naming `source`.
 bool read_line(std::FILE *in, std::string &line, const std::string &source);
 
+// A stream closed when it goes out of scope, unless it is stdin or stdout.
+struct stream_closer {
+    void operator()(std::FILE *file) const
+    {
+        if (file != stdin && file != stdout)
+            std::fclose(file);
+    }
+};
+using stream = std::unique_ptr<std::FILE, stream_closer>;
+
 // Opens a file for reading or writing, throwing failure with the reason.
-std::FILE *open_file(const std::string &path, const char *mode);
+stream open_file(const std::string &path, const char *mode);
 
 // Writes bytes or closes a stream, throwing failure "write error: reason".
 void write_bytes(std::FILE *out, const char *data, std::size_t size);

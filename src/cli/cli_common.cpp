@@ -126,9 +126,9 @@ bool read_line(std::FILE *in, std::string &line, const std::string &source)
     return c == '\n' || !line.empty();
 }
 
-std::FILE *open_file(const std::string &path, const char *mode)
+stream open_file(const std::string &path, const char *mode)
 {
-    std::FILE *file = std::fopen(path.c_str(), mode);
+    stream file(std::fopen(path.c_str(), mode));
     if (!file)
         throw failure("cannot open '" + path + "': " + reason(errno));
     return file;
@@ -159,12 +159,9 @@ std::string read_secret(const secret_argument &secret, const std::string &what)
     std::string value;
     if (secret.from_stdin() || !secret.file.empty()) {
         const bool from_stdin = secret.from_stdin();
-        std::FILE *in = from_stdin ? stdin : open_file(secret.file, "r");
+        const stream in = from_stdin ? stream(stdin) : open_file(secret.file, "r");
         const std::string source = from_stdin ? "standard input" : "'" + secret.file + "'";
-        const bool got = read_line(in, value, source);
-        if (!from_stdin)
-            std::fclose(in);
-        if (!got)
+        if (!read_line(in.get(), value, source))
             throw usage_error(what + ": nothing to read from " + source);
     } else {
         warn(what + " given on the command line can be seen by other users");

@@ -221,20 +221,18 @@ private:
 int run_binary(const des_options &options, des_chain &chain)
 {
     console::use_binary_stdio();
-    std::FILE *in = options.in.empty() ? stdin : open_file(options.in, "rb");
-    std::FILE *out = options.out.empty() ? stdout : open_file(options.out, "wb");
+    const stream in = options.in.empty() ? stream(stdin) : open_file(options.in, "rb");
+    stream out = options.out.empty() ? stream(stdout) : open_file(options.out, "wb");
     const std::string source = options.in.empty() ? "standard input" : "'" + options.in + "'";
     {
-        des_stream stream(chain, in, out, source, !options.no_pad);
+        des_stream bytes(chain, in.get(), out.get(), source, !options.no_pad);
         if (options.decrypt)
-            stream.decrypt();
+            bytes.decrypt();
         else
-            stream.encrypt();
+            bytes.encrypt();
     }
-    if (in != stdin)
-        std::fclose(in);
-    if (out != stdout)
-        close_output(out);
+    if (out.get() != stdout)
+        close_output(out.release());  // stdout is closed, and checked, on the way out
     return exit_ok;
 }
 

@@ -49,24 +49,16 @@ void declare_password_options(CLI::App &parser, password_options &options, bool 
 password_source::password_source(const password_options &options) : options_(options)
 {
     if (options.from_stdin) {
-        stream_ = stdin;
+        stream_.reset(stdin);
     } else if (options.fd != no_fd) {
         if (options.fd < 0)
             throw usage_error("--password-fd: a file descriptor is not negative");
-        stream_ = console::open_descriptor(options.fd);
+        stream_.reset(console::open_descriptor(options.fd));
         if (!stream_)
             throw usage_error("--password-fd " + std::to_string(options.fd) + ": " + std::strerror(errno));
-        owns_stream_ = true;
     } else if (!options.file.empty()) {
         stream_ = open_file(options.file, "r");
-        owns_stream_ = true;
     }
-}
-
-password_source::~password_source()
-{
-    if (owns_stream_)
-        std::fclose(stream_);
 }
 
 std::string password_source::read_one(const char *prompt)
@@ -101,7 +93,7 @@ bool password_source::next_line(std::string &line)
     const std::string source = options_.from_stdin ? "standard input"
                                : options_.fd != no_fd ? "--password-fd " + std::to_string(options_.fd)
                                                    : "'" + options_.file + "'";
-    return read_line(stream_, line, source);
+    return read_line(stream_.get(), line, source);
 }
 
 std::string password_source::checking(const char *prompt)

@@ -3,8 +3,9 @@
 // warning) the command line.
 #pragma once
 
-#include <cstdio>
 #include <string>
+
+#include "cli.h"
 
 namespace CLI {
 class App;
@@ -34,7 +35,6 @@ extern const char *const password_rules;
 class password_source {
 public:
     explicit password_source(const password_options &options);
-    ~password_source();
     password_source(const password_source &) = delete;
     password_source &operator=(const password_source &) = delete;
 
@@ -60,8 +60,7 @@ private:
     std::string read_one(const char *prompt);
 
     const password_options &options_;
-    std::FILE *stream_ = nullptr;
-    bool owns_stream_ = false;
+    stream stream_;
 };
 
 }  // namespace cli
