@@ -87,8 +87,7 @@ void write_bytes(std::FILE *out, const char *data, std::size_t size);
 void close_output(std::FILE *out);
 
 // A secret given on the command line as TEXT, as "-" (the first line of
-// standard input) or in a file: secret_option declares `NAME TEXT|-` (or
-// the positional NAME) and `FILE_OPTION FILE` on parser.
+// standard input) or in a file (the file's first line).
 struct secret_argument {
     std::string text;
     std::string file;

@@ -262,13 +262,6 @@ refused 1 'inside a block' "1234567" des ecb -e --key-file "$work/des.key" --bin
 refused 1 'inside a block' "1234567" des ecb -d --key-file "$work/des.key" --binary
 refused 1 'bad padding' "" des ecb -d --key-file "$work/des.key" --binary
 
-# --- des --binary streams in constant memory (1 GiB from a generator)
-if [ -x /usr/bin/time ]; then
-  rss=$(head -c 1073741824 /dev/zero | /usr/bin/time -f %M "$tool" des cbc -e --key-file "$work/des.key" \
-        --binary 2>&1 >/dev/null | tail -n 1)
-  check "1 GiB through des --binary stays under 16 MB (max RSS ${rss} KB)" [ "$rss" -lt 16384 ]
-fi
-
 # --- Misuse: status 2 and one clear line
 misuse 'missing command'
 misuse 'unknown command' frobnicate
