@@ -143,9 +143,12 @@ void write_bytes(std::FILE *out, const char *data, std::size_t size)
 
 void close_output(std::FILE *out)
 {
+    // A write that failed earlier left its reason in errno and the stream's
+    // error flag set; nothing since has touched errno but further output.
+    const int earlier_errno = std::ferror(out) ? errno : 0;
     errno = 0;
     const bool flushed = std::fflush(out) == 0 && !std::ferror(out);
-    const int flush_errno = errno;
+    const int flush_errno = earlier_errno != 0 ? earlier_errno : errno;
     errno = 0;
     const bool closed = std::fclose(out) == 0;
     if (!flushed || !closed)
