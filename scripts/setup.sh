@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # setup.sh [demo|package|test]: installs what the demo needs (a compiler,
-# CMake, Ninja and OpenSSL's headers), that and Debian's packaging tools, or
+# CMake, Ninja, OpenSSL's and CLI11's headers), that and Debian's packaging tools, or
 # that and what the test command needs besides (default), on a Debian 12
 # machine, when something is missing and we run as root.
 set -euo pipefail
-demo=(cmake ninja-build g++ libssl-dev)
+demo=(cmake ninja-build g++ libssl-dev libcli11-dev)
 test=(clang libclang-rt-14-dev pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcrypt-dev valgrind
-      binutils openssl xxd g++-mingw-w64-i686-posix dpkg-dev man-db)
+      binutils openssl xxd g++-mingw-w64-i686-posix dpkg-dev man-db
+      time bc python3)
 case ${1:-test} in
   demo) packages=("${demo[@]}") ;;
   package) packages=("${demo[@]}" dpkg-dev) ;;

@@ -1,16 +1,24 @@
-// Shared pieces of the dessec tool: argument parsing, checked hex input,
-// password input and the errors that map to exit statuses.
+// Shared pieces of the dessec tool: the command registry, the errors that
+// map to exit statuses, checked input of hex texts and secrets, and output
+// that is checked to the last byte.
 #pragma once
 
-#include <map>
-#include <set>
+#include <cstdio>
+#include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
+
+namespace CLI {
+class App;
+}
 
 namespace cli {
 
-// Exit statuses: 0 success, 1 a failed check or operation, 2 misuse.
+// Exit statuses: 0 success or a match, 1 a failed check or operation,
+// 2 misuse or input the tool cannot handle.
 inline constexpr int exit_ok = 0;
 inline constexpr int exit_failure = 1;
 inline constexpr int exit_usage = 2;
@@ -22,45 +30,85 @@ struct failure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// The arguments of one command, split into flags, options with a value and
-// positional arguments. Anything not declared is a usage error.
-struct parsed_args {
-    std::set<std::string> flags;
-    std::map<std::string, std::string> options;
-    std::vector<std::string> positional;
-
-    bool has(const std::string &flag) const { return flags.count(flag) != 0; }
-    const std::string *option(const std::string &name) const;
+// One command: its parser (which holds the declaration of its options) and
+// what runs once the arguments are parsed.
+struct command {
+    std::string name;
+    std::string summary;
+    std::unique_ptr<CLI::App> parser;
+    std::function<int()> run;
 };
 
-struct command_syntax {
-    const char *name;
-    std::string usage;  // full help text, printed by --help
-    std::set<std::string> flags;
-    std::set<std::string> options;
-    std::size_t min_positional;
-    std::size_t max_positional;
+class command_registry {
+public:
+    // Declares a command; help is the text above the option list of
+    // `dessec NAME --help`. The returned parser takes the options.
+    CLI::App &add(const std::string &name, const std::string &summary, const std::string &help,
+                  std::function<int()> run);
+    const std::vector<command> &commands() const { return commands_; }
+
+private:
+    std::vector<command> commands_;
 };
 
-// Parses args against the syntax; throws usage_error on misuse. Returns false
-// when --help was asked for (the help has then been printed).
-bool parse_args(const command_syntax &syntax, const std::vector<std::string> &args, parsed_args &out);
+// One file per service declares its commands.
+void declare_key_commands(command_registry &registry);     // keygen, agree
+void declare_secret_commands(command_registry &registry);  // seal, open, reseal, encrypt-hex, decrypt-hex
+void declare_passwd_commands(command_registry &registry);  // hash, verify
+void declare_des_commands(command_registry &registry);     // des
 
-// Password options shared by the commands that take one.
-inline const char *const password_flag_stdin = "--stdin";
-inline const char *const password_option = "--password";
-inline const char *const password_help =
-    "  --stdin            read the password from the first line of standard input\n"
-    "  --password PW      take the password from the command line (visible to other users)\n"
-    "Without either, the password is read from the terminal without echo.\n";
+// Quotes text back in a message on one line: bytes below 0x20, 0x7f, a
+// backslash and bytes that are not valid UTF-8 are escaped.
+std::string printable(std::string_view text);
 
-std::string read_password(const parsed_args &args);
+// Prints "dessec: warning: TEXT" on stderr.
+void warn(const std::string &text);
 
-// Checked hex input: throws usage_error naming `what` for an empty text, an
-// odd number of digits, a character that is not a hex digit, or a count of
-// digits other than `digits` (when digits is not 0) or above `max_digits`.
-void check_hex(const std::string &what, const std::string &text, std::size_t digits = 0,
-               std::size_t max_digits = 0);
+// Reads one line of a stream into line, without its line end. Returns false
+// at the end of input before any character; throws failure on a read error,
+// naming `source`.
+bool read_line(std::FILE *in, std::string &line, const std::string &source);
+
+// A stream closed when it goes out of scope, unless it is stdin or stdout.
+struct stream_closer {
+    void operator()(std::FILE *file) const
+    {
+        if (file != stdin && file != stdout)
+            std::fclose(file);
+    }
+};
+using stream = std::unique_ptr<std::FILE, stream_closer>;
+
+// Opens a file for reading or writing, throwing failure with the reason.
+stream open_file(const std::string &path, const char *mode);
+
+// Writes bytes or closes a stream, throwing failure "write error: reason".
+void write_bytes(std::FILE *out, const char *data, std::size_t size);
+void close_output(std::FILE *out);
+
+// A secret given on the command line as TEXT, as "-" (the first line of
+// standard input) or in a file (the file's first line).
+struct secret_argument {
+    std::string text;
+    std::string file;
+    bool given() const { return !text.empty() || !file.empty(); }
+    bool from_stdin() const { return text == "-"; }
+};
+
+// Returns the secret with surrounding white space removed; a secret taken
+// from the command line warns that other users can see it.
+std::string read_secret(const secret_argument &secret, const std::string &what);
+
+// Checked hex input: throws usage_error naming `what` for an empty text, a
+// character that is not a hex digit, an odd number of digits (unless
+// odd_allowed), or a count of digits other than `digits` (when not 0) or
+// above `max_digits` (when not 0).
+struct hex_rule {
+    std::size_t digits = 0;
+    std::size_t max_digits = 0;
+    bool odd_allowed = false;
+};
+void check_hex(const std::string &what, const std::string &text, hex_rule rule = {});
 
 std::string to_lower(std::string text);
 
@@ -68,17 +116,5 @@ std::string to_lower(std::string text);
 // stores that the compiler may not drop as dead.
 void wipe(char *secret, std::size_t size);
 void wipe(std::string &secret);
-
-using command_fn = int (*)(const std::vector<std::string> &args);
-
-int cmd_keygen(const std::vector<std::string> &args);
-int cmd_agree(const std::vector<std::string> &args);
-int cmd_seal(const std::vector<std::string> &args);
-int cmd_open(const std::vector<std::string> &args);
-int cmd_encrypt_hex(const std::vector<std::string> &args);
-int cmd_decrypt_hex(const std::vector<std::string> &args);
-int cmd_hash(const std::vector<std::string> &args);
-int cmd_verify(const std::vector<std::string> &args);
-int cmd_des(const std::vector<std::string> &args);
 
 }  // namespace cli

@@ -1,99 +1,183 @@
 #include "cli.h"
 
-#include "console.h"
+#include <CLI/CLI.hpp>
 
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 
 namespace cli {
 
-const std::string *parsed_args::option(const std::string &name) const
-{
-    const auto it = options.find(name);
-    return it == options.end() ? nullptr : &it->second;
-}
-
-bool parse_args(const command_syntax &syntax, const std::vector<std::string> &args, parsed_args &out)
-{
-    const std::string command = syntax.name;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string &arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            std::cout << syntax.usage;
-            return false;
-        }
-        if (arg.size() > 1 && arg[0] == '-') {
-            if (syntax.flags.count(arg)) {
-                out.flags.insert(arg);
-            } else if (syntax.options.count(arg)) {
-                if (i + 1 == args.size())
-                    throw usage_error(command + ": option " + arg + " needs a value");
-                if (!out.options.emplace(arg, args[++i]).second)
-                    throw usage_error(command + ": option " + arg + " given twice");
-            } else {
-                throw usage_error(command + ": unknown option " + arg + " (see dessec " + command + " --help)");
-            }
-        } else {
-            out.positional.push_back(arg);
-        }
-    }
-    if (out.positional.size() < syntax.min_positional)
-        throw usage_error(command + ": missing argument (see dessec " + command + " --help)");
-    if (out.positional.size() > syntax.max_positional)
-        throw usage_error(command + ": unexpected argument '" + out.positional[syntax.max_positional] + "'");
-    return true;
-}
-
 namespace {
 
-// Room for the password read, so that a growing string leaves no copy of
-// its start behind in freed memory.
-constexpr std::size_t password_room = 1024;
+// Help as this tool writes it: the command's own text, then its arguments
+// and options as the parser lists them.
+class help_formatter : public CLI::Formatter {
+public:
+    std::string make_description(const CLI::App *app) const override { return app->get_description(); }
+    std::string make_usage(const CLI::App *, std::string) const override { return ""; }
+    std::string make_option_opts(const CLI::Option *option) const override
+    {
+        const std::string type = option->get_type_name();
+        return type.empty() ? type : " " + type;
+    }
+};
 
-void strip_line_end(std::string &line)
+std::string reason(int error_number)
 {
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-        line.pop_back();
+    return error_number != 0 ? std::strerror(error_number) : "the stream reports a failure";
 }
 
-// The password is stripped in place and returned without a copy.
-std::string read_password_from_stdin()
+// The length of the UTF-8 sequence that starts text[at], or 0 when the
+// bytes there are not valid UTF-8 (overlong forms and surrogates included).
+std::size_t utf8_length(std::string_view text, std::size_t at)
 {
-    std::string line;
-    line.reserve(password_room);
-    if (!std::getline(std::cin, line))
-        throw usage_error("--stdin: no password on standard input");
-    strip_line_end(line);
-    return line;
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xbf;  // range of the second byte
+    if (lead >= 0xc2 && lead <= 0xdf)
+        length = 2;
+    else if (lead >= 0xe0 && lead <= 0xef) {
+        length = 3;
+        low = lead == 0xe0 ? 0xa0 : 0x80;
+        high = lead == 0xed ? 0x9f : 0xbf;
+    } else if (lead >= 0xf0 && lead <= 0xf4) {
+        length = 4;
+        low = lead == 0xf0 ? 0x90 : 0x80;
+        high = lead == 0xf4 ? 0x8f : 0xbf;
+    } else
+        return 0;
+    if (at + length > text.size() || byte(at + 1) < low || byte(at + 1) > high)
+        return 0;
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte(at + i) < 0x80 || byte(at + i) > 0xbf)
+            return 0;
+    }
+    return length;
 }
 
-std::string read_password_from_terminal()
+void append_escaped(std::string &out, unsigned char c)
 {
-    std::string line;
-    line.reserve(password_room);
-    if (!console::read_hidden_line("Password: ", line))
-        throw usage_error("no password read from a terminal: use --stdin");
-    strip_line_end(line);
-    return line;
+    static const char digits[] = "0123456789abcdef";
+    switch (c) {
+    case '\n': out += "\\n"; return;
+    case '\r': out += "\\r"; return;
+    case '\t': out += "\\t"; return;
+    case '\\': out += "\\\\"; return;
+    default:
+        out += "\\x";
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
 }
 
 }  // namespace
 
-std::string read_password(const parsed_args &args)
+CLI::App &command_registry::add(const std::string &name, const std::string &summary, const std::string &help,
+                                std::function<int()> run)
 {
-    const std::string *given = args.option(password_option);
-    if (given && args.has(password_flag_stdin))
-        throw usage_error("give the password either with --password or with --stdin, not both");
-    if (given) {
-        std::cerr << "dessec: warning: a password given on the command line can be seen by other users\n";
-        return *given;
-    }
-    if (args.has(password_flag_stdin))
-        return read_password_from_stdin();
-    return read_password_from_terminal();
+    auto parser = std::make_unique<CLI::App>(help, "dessec " + name);
+    parser->formatter(std::make_shared<help_formatter>());
+    CLI::App &declared = *parser;
+    commands_.push_back({name, summary, std::move(parser), std::move(run)});
+    return declared;
 }
 
-void check_hex(const std::string &what, const std::string &text, std::size_t digits, std::size_t max_digits)
+std::string printable(std::string_view text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x80) {
+            const std::size_t length = utf8_length(text, i);
+            if (length != 0) {
+                out.append(text.substr(i, length));
+                i += length;
+                continue;
+            }
+        }
+        if (c < 0x20 || c == 0x7f || c == '\\' || c >= 0x80)
+            append_escaped(out, c);
+        else
+            out += static_cast<char>(c);
+        ++i;
+    }
+    return out;
+}
+
+void warn(const std::string &text)
+{
+    std::cerr << "dessec: warning: " << printable(text) << "\n";
+}
+
+bool read_line(std::FILE *in, std::string &line, const std::string &source)
+{
+    line.clear();
+    line.reserve(1024);  // no growth leaves a copy of a password's start behind
+    int c = EOF;
+    while ((c = std::getc(in)) != EOF && c != '\n')
+        line += static_cast<char>(c);
+    if (std::ferror(in))
+        throw failure("read error on " + source + ": " + reason(errno));
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return c == '\n' || !line.empty();
+}
+
+stream open_file(const std::string &path, const char *mode)
+{
+    stream file(std::fopen(path.c_str(), mode));
+    if (!file)
+        throw failure("cannot open '" + path + "': " + reason(errno));
+    return file;
+}
+
+void write_bytes(std::FILE *out, const char *data, std::size_t size)
+{
+    errno = 0;
+    if (std::fwrite(data, 1, size, out) != size)
+        throw failure("write error: " + reason(errno));
+}
+
+void close_output(std::FILE *out)
+{
+    // A write that failed earlier left its reason in errno and the stream's
+    // error flag set; nothing since has touched errno but further output.
+    const int earlier_errno = std::ferror(out) ? errno : 0;
+    errno = 0;
+    const bool flushed = std::fflush(out) == 0 && !std::ferror(out);
+    const int flush_errno = earlier_errno != 0 ? earlier_errno : errno;
+    errno = 0;
+    const bool closed = std::fclose(out) == 0;
+    if (!flushed || !closed)
+        throw failure("write error: " + reason(flushed ? errno : flush_errno));
+}
+
+std::string read_secret(const secret_argument &secret, const std::string &what)
+{
+    if (!secret.text.empty() && !secret.file.empty())
+        throw usage_error(what + ": give it either as an argument or in a file, not both");
+    std::string value;
+    if (secret.from_stdin() || !secret.file.empty()) {
+        const bool from_stdin = secret.from_stdin();
+        const stream in = from_stdin ? stream(stdin) : open_file(secret.file, "r");
+        const std::string source = from_stdin ? "standard input" : "'" + secret.file + "'";
+        if (!read_line(in.get(), value, source))
+            throw usage_error(what + ": nothing to read from " + source);
+    } else {
+        warn(what + " given on the command line can be seen by other users");
+        value = secret.text;
+    }
+    const auto first = value.find_first_not_of(" \t");
+    const auto last = value.find_last_not_of(" \t");
+    std::string trimmed = first == std::string::npos ? std::string() : value.substr(first, last - first + 1);
+    wipe(value);
+    return trimmed;
+}
+
+void check_hex(const std::string &what, const std::string &text, hex_rule rule)
 {
     if (text.empty())
         throw usage_error(what + ": empty; expected hex digits");
@@ -102,13 +186,13 @@ void check_hex(const std::string &what, const std::string &text, std::size_t dig
             throw usage_error(what + ": '" + std::string(1, text[i]) + "' at position " + std::to_string(i + 1)
                               + " is not a hex digit");
     }
-    if (digits != 0 && text.size() != digits)
-        throw usage_error(what + ": expected " + std::to_string(digits) + " hex digits, got "
+    if (rule.digits != 0 && text.size() != rule.digits)
+        throw usage_error(what + ": expected " + std::to_string(rule.digits) + " hex digits, got "
                           + std::to_string(text.size()));
-    if (text.size() % 2 != 0)
+    if (text.size() % 2 != 0 && !rule.odd_allowed)
         throw usage_error(what + ": odd number of hex digits (" + std::to_string(text.size()) + ")");
-    if (max_digits != 0 && text.size() > max_digits)
-        throw usage_error(what + ": at most " + std::to_string(max_digits) + " hex digits, got "
+    if (rule.max_digits != 0 && text.size() > rule.max_digits)
+        throw usage_error(what + ": at most " + std::to_string(rule.max_digits) + " hex digits, got "
                           + std::to_string(text.size()));
 }
 

@@ -1,4 +1,6 @@
 // keygen and agree: Diffie-Hellman key pairs and common keys.
+#include <CLI/CLI.hpp>
+
 #include <iostream>
 
 #include "cli.h"
@@ -9,40 +11,23 @@ namespace cli {
 namespace {
 
 const char *const group_modulus = "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b";
+// The largest public key that gives no predictable common key: the modulus
+// less 2 (1 and the modulus less 1 raise to 1 or to plus or minus 1).
+const char *const largest_public_key = "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b889";
+constexpr std::size_t key_digits = 48;
 
-const command_syntax keygen_syntax{
-    "keygen",
-    "usage: dessec keygen [--json]\n"
-    "Makes a new key pair in the fixed 192-bit group: a 48-digit secret key and its public key.\n"
-    "  --json   print a JSON object instead of two labelled lines\n",
-    {"--json"}, {}, 0, 0};
+struct agree_options {
+    secret_argument secret;
+    std::string peer;
+};
 
-const command_syntax agree_syntax{
-    "agree",
-    "usage: dessec agree --secret HEX --public HEX\n"
-    "Prints the common key of your secret key (48 hex digits) and the other side's public key.\n",
-    {}, {"--secret", "--public"}, 0, 0};
-
-const std::string &required(const parsed_args &args, const char *name)
+int run_keygen(bool json)
 {
-    const std::string *value = args.option(name);
-    if (!value)
-        throw usage_error(std::string("agree: ") + name + " is required");
-    return *value;
-}
-
-}  // namespace
-
-int cmd_keygen(const std::vector<std::string> &argv)
-{
-    parsed_args args;
-    if (!parse_args(keygen_syntax, argv, args))
-        return exit_ok;
     char secret[49] = {0};
     char public_key[49] = {0};
     // A failed call may still have written the secret key.
     const int status = dh_keysGenerator(secret, public_key);
-    if (status == 0 && args.has("--json"))
+    if (status == 0 && json)
         std::cout << "{\"secret\": \"" << secret << "\", \"public\": \"" << public_key << "\"}\n";
     else if (status == 0)
         std::cout << "secret: " << secret << "\npublic: " << public_key << "\n";
@@ -52,16 +37,37 @@ int cmd_keygen(const std::vector<std::string> &argv)
     return exit_ok;
 }
 
-int cmd_agree(const std::vector<std::string> &argv)
+// Compares two hex numbers by value, whatever their leading zeros and case.
+int compare_hex(const std::string &a, const std::string &b)
 {
-    parsed_args args;
-    if (!parse_args(agree_syntax, argv, args))
-        return exit_ok;
-    std::string secret = required(args, "--secret");
-    std::string peer = required(args, "--public");
-    check_hex("--secret", secret, 48);
-    check_hex("--public", peer, 0, 48);
+    const auto significant = [](const std::string &text) {
+        const auto first = text.find_first_not_of('0');
+        return first == std::string::npos ? std::string() : to_lower(text.substr(first));
+    };
+    const std::string x = significant(a), y = significant(b);
+    if (x.size() != y.size())
+        return x.size() < y.size() ? -1 : 1;
+    return x.compare(y);
+}
 
+// The usual check of a finite-field public key: 2 <= key <= modulus - 2.
+void check_public_key(const std::string &peer)
+{
+    check_hex("agree: --public", peer, {.max_digits = key_digits, .odd_allowed = true});
+    if (compare_hex(peer, "2") < 0)
+        throw usage_error("agree: --public: a public key below 2 gives a predictable common key");
+    if (compare_hex(peer, largest_public_key) > 0)
+        throw usage_error("agree: --public: a public key above the modulus less 2 is not a key of the group");
+}
+
+int run_agree(const agree_options &options)
+{
+    if (!options.secret.given())
+        throw usage_error("agree: --secret or --secret-file is required");
+    check_public_key(options.peer);
+    std::string secret = read_secret(options.secret, "agree: the secret key");
+    check_hex("agree: the secret key", secret, {.digits = key_digits});
+    std::string peer = options.peer;
     std::string modulus = group_modulus;
     char common[51] = {0};
     dh(peer.data(), secret.data(), modulus.data(), common);
@@ -73,6 +79,36 @@ int cmd_agree(const std::vector<std::string> &argv)
     std::cout << shown << "\n";
     wipe(shown);
     return exit_ok;
+}
+
+}  // namespace
+
+void declare_key_commands(command_registry &registry)
+{
+    auto json = std::make_shared<bool>(false);
+    registry
+        .add("keygen", "make a Diffie-Hellman key pair in the fixed group",
+             "usage: dessec keygen [--json]\n"
+             "Makes a new key pair in the fixed 192-bit group: a 48-digit secret key and its public key.\n",
+             [json] { return run_keygen(*json); })
+        .add_flag("--json", *json, "print a JSON object instead of two labelled lines");
+
+    auto agree = std::make_shared<agree_options>();
+    CLI::App &parser = registry.add(
+        "agree", "compute the common key of a secret key and a peer's public key",
+        "usage: dessec agree --secret-file FILE | --secret -|HEX  --public HEX\n"
+        "Prints the common key of your secret key (48 hex digits) and the other side's public\n"
+        "key (up to 48 hex digits, from 2 to the modulus less 2), as the library writes it.\n"
+        "A public key outside that range is refused with exit status 2.\n",
+        [agree] { return run_agree(*agree); });
+    auto *secret = parser.add_option("--secret", agree->secret.text,
+                                     "the secret key, or - to read it from standard input (on the "
+                                     "command line other users can see it)")
+                       ->type_name("HEX|-");
+    auto *file = parser.add_option("--secret-file", agree->secret.file, "read the secret key from FILE")
+                     ->type_name("FILE");
+    secret->excludes(file);
+    parser.add_option("--public", agree->peer, "the other side's public key")->type_name("HEX")->required();
 }
 
 }  // namespace cli

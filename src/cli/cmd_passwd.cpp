@@ -1,33 +1,41 @@
 // hash and verify: DES-based password hashes.
+#include <CLI/CLI.hpp>
+
 #include <cstring>
 #include <iostream>
+#include <random>
 
 #include "cli.h"
 #include "dessec.h"
+#include "password.h"
 
 namespace cli {
 
 namespace {
 
-const char crypt64_alphabet[] = "./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+const std::string crypt64_alphabet = "./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 constexpr long max_rounds = 16777215;  // four 6-bit count characters
+constexpr long default_rounds = 725;
+constexpr std::size_t traditional_counted = 8;
 
-const command_syntax hash_syntax{
-    "hash",
-    "usage: dessec hash [--salt SS] [--stdin | --password PW]\n"
-    "       dessec hash --rounds N [--salt SSSS] [--stdin | --password PW]\n"
-    "Hashes a password in the traditional DES-based form (2-character salt, 8 password\n"
-    "characters count), or with --rounds in the extended form (N from 1 to 16777215,\n"
-    "4-character salt, every password character counts). Salt characters come from\n"
-    "./0-9A-Za-z; without --salt a random salt is drawn.\n" + std::string(password_help),
-    {"--stdin"}, {"--password", "--salt", "--rounds"}, 0, 0};
+struct hash_options {
+    std::string salt;
+    std::string rounds;
+    bool extended = false;
+    bool batch = false;
+    password_options password;
+};
 
-const command_syntax verify_syntax{
-    "verify",
-    "usage: dessec verify [--stdin | --password PW] HASH\n"
-    "Checks a password against a DES-based or \"$1$\" hash: exit status 0 on a match,\n"
-    "1 on a mismatch.\n" + std::string(password_help),
-    {"--stdin"}, {"--password"}, 1, 1};
+struct verify_options {
+    std::string stored;
+    bool quiet = false;
+    password_options password;
+};
+
+bool in_alphabet(std::string_view text)
+{
+    return text.find_first_not_of(crypt64_alphabet) == std::string_view::npos;
+}
 
 void check_salt(const std::string &salt, std::size_t length)
 {
@@ -35,7 +43,7 @@ void check_salt(const std::string &salt, std::size_t length)
         throw usage_error("hash: --salt needs " + std::to_string(length) + " characters, got "
                           + std::to_string(salt.size()));
     for (char c : salt) {
-        if (c == '\0' || !std::strchr(crypt64_alphabet, c))
+        if (crypt64_alphabet.find(c) == std::string::npos)
             throw usage_error(std::string("hash: salt character '") + c + "' is not one of ./0-9A-Za-z");
     }
 }
@@ -47,18 +55,19 @@ long parse_rounds(const std::string &text)
     const long rounds = digits_only ? std::stol(text) : -1;
     if (rounds < 1 || rounds > max_rounds)
         throw usage_error("hash: --rounds must be a number from 1 to 16777215, got '" + text + "'");
+    if (rounds % 2 == 0)
+        warn("an even round count can reveal weak DES keys; odd counts are the usual choice");
     return rounds;
 }
 
 std::string random_salt(std::size_t length)
 {
+    std::random_device source;
+    std::uniform_int_distribution<std::size_t> pick(0, crypt64_alphabet.size() - 1);
     std::string salt;
-    while (salt.size() < length) {
-        char pair[3] = {0};
-        passwd_saltgen(pair);
-        salt += pair;
-    }
-    return salt.substr(0, length);
+    while (salt.size() < length)
+        salt += crypt64_alphabet[pick(source)];
+    return salt;
 }
 
 // The count is written as four characters, the least significant first.
@@ -66,46 +75,142 @@ std::string encode_rounds(long rounds)
 {
     std::string out;
     for (int i = 0; i < 4; ++i, rounds >>= 6)
-        out += crypt64_alphabet[rounds & 63];
+        out += crypt64_alphabet[static_cast<std::size_t>(rounds & 63)];
     return out;
+}
+
+// How each password is hashed: the count part of the setting (empty for the
+// traditional form) and the salt, drawn afresh for each password if not given.
+struct hash_setting {
+    std::string count;
+    std::string salt;
+    std::size_t salt_length;
+
+    std::string next() const { return count + (salt.empty() ? random_salt(salt_length) : salt); }
+    bool extended() const { return !count.empty(); }
+};
+
+hash_setting setting_of(const hash_options &options)
+{
+    const bool extended = options.extended || !options.rounds.empty();
+    hash_setting setting{"", options.salt, extended ? 4u : 2u};
+    if (!options.salt.empty())
+        check_salt(options.salt, setting.salt_length);
+    if (extended)
+        setting.count = "_" + encode_rounds(options.rounds.empty() ? default_rounds : parse_rounds(options.rounds));
+    return setting;
+}
+
+void print_hash(std::string &password, const hash_setting &setting)
+{
+    std::cout << passwd_crypt(password.c_str(), setting.next().c_str()) << "\n";
+    wipe(password);
+}
+
+int run_hash(const hash_options &options)
+{
+    const hash_setting setting = setting_of(options);
+    const std::size_t counted = setting.extended() ? 0 : traditional_counted;
+    password_source source(options.password);
+    if (!options.batch) {
+        std::string password = source.creating("Password: ", counted);
+        print_hash(password, setting);
+        return exit_ok;
+    }
+    std::string line;
+    while (source.next_line(line)) {
+        source.check_new(line, counted);
+        print_hash(line, setting);
+    }
+    return exit_ok;
+}
+
+// Why a stored text is not one of the three forms that the library checks,
+// or an empty text when it is one of them.
+std::string unsupported_reason(const std::string &stored)
+{
+    const std::string_view text = stored;
+    if (text.size() == 13 && in_alphabet(text))
+        return "";
+    if (text.size() == 20 && text[0] == '_' && in_alphabet(text.substr(1)))
+        return "";
+    if (text.starts_with("$1$")) {
+        const auto end = text.find('$', 3);
+        if (end != std::string_view::npos && end - 3 <= 8 && in_alphabet(text.substr(3, end - 3))
+            && text.size() - end - 1 == 22 && in_alphabet(text.substr(end + 1)))
+            return "";
+    }
+    static const struct {
+        const char *prefix;
+        const char *name;
+    } known[] = {
+        {"$2", "bcrypt ($2*$) hashes are not handled"},
+        {"$5$", "SHA-256-based ($5$) hashes are not handled"},
+        {"$6$", "SHA-512-based ($6$) hashes are not handled"},
+        {"$y$", "yescrypt ($y$) hashes are not handled"},
+        {"$apr1$", "the $apr1$ variant of MD5-based hashes is not handled"},
+        {"*", "a locked entry (*) holds no hash to check"},
+        {"!", "a locked entry (!) holds no hash to check"},
+    };
+    for (const auto &k : known) {
+        if (text.starts_with(k.prefix))
+            return k.name;
+    }
+    return "'" + stored + "' is not a 13- or 20-character DES-based hash nor a $1$ hash";
+}
+
+int run_verify(const verify_options &options)
+{
+    const std::string why = unsupported_reason(options.stored);
+    if (!why.empty())
+        throw usage_error("verify: unsupported or malformed hash: " + why);
+    password_source source(options.password);
+    std::string password = source.checking("Password: ");
+    const int match = passwd_verify(password.c_str(), options.stored.c_str());
+    wipe(password);
+    if (!options.quiet)
+        std::cout << (match ? "match" : "mismatch") << "\n";
+    return match ? exit_ok : exit_failure;
 }
 
 }  // namespace
 
-int cmd_hash(const std::vector<std::string> &argv)
+void declare_passwd_commands(command_registry &registry)
 {
-    parsed_args args;
-    if (!parse_args(hash_syntax, argv, args))
-        return exit_ok;
-    const std::string *rounds_text = args.option("--rounds");
-    const std::string *salt_text = args.option("--salt");
-    const std::size_t salt_length = rounds_text ? 4 : 2;
-    std::string setting;
-    if (salt_text)
-        check_salt(*salt_text, salt_length);
-    const std::string salt = salt_text ? *salt_text : random_salt(salt_length);
-    if (rounds_text)
-        setting.append("_").append(encode_rounds(parse_rounds(*rounds_text))).append(salt);
-    else
-        setting = salt;
+    auto hash = std::make_shared<hash_options>();
+    CLI::App &hash_parser = registry.add(
+        "hash", "hash a password (DES-based, traditional or extended)",
+        "usage: dessec hash [--salt SS] [PASSWORD OPTIONS]\n"
+        "       dessec hash --extended | --rounds N [--salt SSSS] [PASSWORD OPTIONS]\n"
+        "       dessec hash [...] --stdin --batch\n"
+        "Hashes a password in the traditional DES-based form (2-character salt, only the first\n"
+        "8 password characters count), or in the extended form (4-character salt, every\n"
+        "character counts, 725 rounds unless --rounds says otherwise; an even count warns).\n"
+        "Salt characters come from ./0-9A-Za-z; without --salt a random salt is drawn for\n"
+        "each password. With --batch each input line is a password and each output line its hash.\n"
+            + std::string(password_rules),
+        [hash] { return run_hash(*hash); });
+    hash_parser.add_option("--salt", hash->salt, "the salt: 2 characters, or 4 in the extended form")
+        ->type_name("SALT");
+    hash_parser.add_option("--rounds", hash->rounds, "the extended form with N rounds (1 to 16777215)")
+        ->type_name("N");
+    hash_parser.add_flag("--extended", hash->extended, "the extended form (725 rounds unless --rounds)");
+    hash_parser.add_flag("--batch", hash->batch,
+                         "hash every line of the password stream (--stdin, --password-fd, --password-file)");
+    declare_password_options(hash_parser, hash->password, true);
 
-    std::string password = read_password(args);
-    const std::string hash = passwd_crypt(password.c_str(), setting.c_str());
-    wipe(password);
-    std::cout << hash << "\n";
-    return exit_ok;
-}
-
-int cmd_verify(const std::vector<std::string> &argv)
-{
-    parsed_args args;
-    if (!parse_args(verify_syntax, argv, args))
-        return exit_ok;
-    std::string password = read_password(args);
-    const int match = passwd_verify(password.c_str(), args.positional[0].c_str());
-    wipe(password);
-    std::cout << (match ? "match" : "mismatch") << "\n";
-    return match ? exit_ok : exit_failure;
+    auto verify = std::make_shared<verify_options>();
+    CLI::App &verify_parser = registry.add(
+        "verify", "check a password against a stored hash",
+        "usage: dessec verify [--quiet] [PASSWORD OPTIONS] HASH\n"
+        "Checks a password against a traditional (13 characters) or extended (20 characters)\n"
+        "DES-based hash, or a \"$1$\" MD5-based one. Exit status 0 on a match, 1 on a mismatch,\n"
+        "2 for anything else, such as a hash in a form the tool does not handle.\n"
+            + std::string(password_rules),
+        [verify] { return run_verify(*verify); });
+    verify_parser.add_option("HASH", verify->stored, "the stored hash")->required();
+    verify_parser.add_flag("--quiet,-q", verify->quiet, "print nothing; the exit status tells");
+    declare_password_options(verify_parser, verify->password, false);
 }
 
 }  // namespace cli

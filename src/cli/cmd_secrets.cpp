@@ -1,8 +1,11 @@
-// seal, open, encrypt-hex and decrypt-hex: hex secrets under a password.
+// seal, open, reseal, encrypt-hex and decrypt-hex: hex secrets under a password.
+#include <CLI/CLI.hpp>
+
 #include <iostream>
 
 #include "cli.h"
 #include "dessec.h"
+#include "password.h"
 
 namespace cli {
 
@@ -10,109 +13,178 @@ namespace {
 
 // A text of 16k digits encodes k DES blocks; one request takes at most 1024.
 constexpr std::size_t max_hex_digits = 16384;
+// Only this many password characters make the DES key of a record.
+constexpr std::size_t counted_characters = 8;
 
-const command_syntax seal_syntax{
-    "seal",
-    "usage: dessec seal [--stdin | --password PW] SECRET\n"
-    "Seals a 48-digit secret key under a password as a 64-digit secret-key record.\n" + std::string(password_help),
-    {"--stdin"}, {"--password"}, 1, 1};
+struct secret_options {
+    secret_argument text;  // the secret key, the hex text or the record
+    password_options password;
+};
 
-const command_syntax open_syntax{
-    "open",
-    "usage: dessec open [--stdin | --password PW] RECORD\n"
-    "Opens a 64-digit secret-key record and prints the secret key; exit status 1 on a wrong\n"
-    "password or a damaged record.\n" + std::string(password_help),
-    {"--stdin"}, {"--password"}, 1, 1};
-
-const command_syntax encrypt_syntax{
-    "encrypt-hex",
-    "usage: dessec encrypt-hex [--stdin | --password PW] HEX\n"
-    "Encrypts a hex text of 16, 32, ... 16384 digits under a password.\n" + std::string(password_help),
-    {"--stdin"}, {"--password"}, 1, 1};
-
-const command_syntax decrypt_syntax{
-    "decrypt-hex",
-    "usage: dessec decrypt-hex [--stdin | --password PW] HEX\n"
-    "Decrypts a hex text of 16, 32, ... 16384 digits under a password.\n" + std::string(password_help),
-    {"--stdin"}, {"--password"}, 1, 1};
-
-void check_whole_blocks(const std::string &what, const std::string &text)
+void refuse_two_from_stdin(const secret_options &options, const std::string &command)
 {
-    check_hex(what, text, 0, max_hex_digits);
-    if (text.size() % 16 != 0)
-        throw usage_error(what + ": the number of hex digits must be a multiple of 16, got "
-                          + std::to_string(text.size()));
+    if (options.text.from_stdin() && options.password.from_stdin)
+        throw usage_error(command + ": the text and the password cannot both come from standard input");
 }
 
-using hex_cipher = int (*)(char *, const char *);
-
-int run_hex_cipher(const command_syntax &syntax, hex_cipher cipher, const std::vector<std::string> &argv)
+std::string seal_record(std::string secret_key, const std::string &password, const char *command)
 {
-    parsed_args args;
-    if (!parse_args(syntax, argv, args))
-        return exit_ok;
-    std::string text = args.positional[0];
-    check_whole_blocks(syntax.name, text);
-    std::string password = read_password(args);
-    const int done = cipher(text.data(), password.c_str());
-    wipe(password);
-    if (!done) {
-        wipe(text);
-        throw failure(std::string(syntax.name) + ": the library refused the text");
+    std::string record = to_lower(std::move(secret_key));
+    record.append(record, 0, 16);  // the check digits repeat the key's first 16
+    if (!xencrypt(record.data(), password.c_str())) {
+        wipe(record);
+        throw failure(std::string(command) + ": the library refused the record");
     }
+    return record;
+}
+
+// Opens a copy of the record, so that the caller's stays as it was.
+std::string open_record(const std::string &record, const std::string &password, const char *command)
+{
+    std::string opened = record;
+    if (!decrypt_secret_key(opened.data(), password.c_str())) {
+        wipe(opened);
+        throw failure(std::string(command) + ": wrong password or damaged record");
+    }
+    wipe(opened.data() + 48, opened.size() - 48);  // the check digits
+    opened.resize(48);
+    return opened;
+}
+
+void print_and_wipe(std::string &text)
+{
     std::cout << text << "\n";
     wipe(text);
-    return exit_ok;
 }
 
-}  // namespace
-
-int cmd_seal(const std::vector<std::string> &argv)
+int run_seal(const secret_options &options)
 {
-    parsed_args args;
-    if (!parse_args(seal_syntax, argv, args))
-        return exit_ok;
-    std::string record = to_lower(args.positional[0]);
-    check_hex("seal: secret key", record, 48);
-    record.append(record, 0, 16);  // the check digits repeat the key's first 16
-    std::string password = read_password(args);
-    const int done = xencrypt(record.data(), password.c_str());
+    if (!options.text.given())
+        throw usage_error("seal: give the secret key as SECRET, - or --secret-file FILE");
+    refuse_two_from_stdin(options, "seal");
+    std::string secret = read_secret(options.text, "seal: the secret key");
+    check_hex("seal: the secret key", secret, {.digits = 48});
+    password_source source(options.password);
+    std::string password = source.creating("Password: ", counted_characters);
+    std::string record = seal_record(std::move(secret), password, "seal");
     wipe(password);
-    if (!done) {
-        wipe(record);
-        throw failure("seal: the library refused the record");
-    }
     std::cout << record << "\n";
     return exit_ok;
 }
 
-int cmd_open(const std::vector<std::string> &argv)
+int run_open(const secret_options &options)
 {
-    parsed_args args;
-    if (!parse_args(open_syntax, argv, args))
-        return exit_ok;
-    std::string record = args.positional[0];
-    check_hex("open: record", record, 64);
-    std::string password = read_password(args);
-    const int opened = decrypt_secret_key(record.data(), password.c_str());
+    const std::string &record = options.text.text;
+    check_hex("open: record", record, {.digits = 64});
+    password_source source(options.password);
+    std::string password = source.checking("Password: ");
+    std::string secret = open_record(record, password, "open");
     wipe(password);
-    if (!opened) {
-        wipe(record);
-        throw failure("open: wrong password or damaged record");
-    }
-    std::cout << record.c_str() << "\n";
-    wipe(record);
+    print_and_wipe(secret);
     return exit_ok;
 }
 
-int cmd_encrypt_hex(const std::vector<std::string> &argv)
+int run_reseal(const secret_options &options)
 {
-    return run_hex_cipher(encrypt_syntax, xencrypt, argv);
+    const std::string &record = options.text.text;
+    check_hex("reseal: record", record, {.digits = 64});
+    password_source source(options.password);
+    std::string old_password = source.checking("Old password: ");
+    std::string secret = open_record(record, old_password, "reseal");
+    wipe(old_password);
+    std::string new_password = source.creating("New password: ", counted_characters);
+    std::string resealed = seal_record(std::move(secret), new_password, "reseal");
+    wipe(new_password);
+    std::cout << resealed << "\n";
+    return exit_ok;
 }
 
-int cmd_decrypt_hex(const std::vector<std::string> &argv)
+using hex_cipher = int (*)(char *, const char *);
+
+int run_hex_cipher(const secret_options &options, hex_cipher cipher, const std::string &command)
 {
-    return run_hex_cipher(decrypt_syntax, xdecrypt, argv);
+    refuse_two_from_stdin(options, command);
+    std::string text = read_secret(options.text, command + ": the hex text");
+    check_hex(command, text, {.max_digits = max_hex_digits});
+    if (text.size() % 16 != 0)
+        throw usage_error(command + ": the number of hex digits must be a multiple of 16, got "
+                          + std::to_string(text.size()));
+    password_source source(options.password);
+    std::string password = cipher == xencrypt ? source.creating("Password: ", counted_characters)
+                                              : source.checking("Password: ");
+    const int done = cipher(text.data(), password.c_str());
+    wipe(password);
+    if (!done) {
+        wipe(text);
+        throw failure(command + ": the library refused the text");
+    }
+    print_and_wipe(text);
+    return exit_ok;
+}
+
+CLI::App &declare(command_registry &registry, const char *name, const char *summary, const std::string &help,
+                  std::function<int(const secret_options &)> run, std::shared_ptr<secret_options> &options)
+{
+    options = std::make_shared<secret_options>();
+    return registry.add(name, summary, help, [run, options] { return run(*options); });
+}
+
+}  // namespace
+
+void declare_secret_commands(command_registry &registry)
+{
+    std::shared_ptr<secret_options> seal, open, reseal, encrypt, decrypt;
+
+    CLI::App &seal_parser = declare(
+        registry, "seal", "seal a secret key under a password as a secret-key record",
+        "usage: dessec seal [PASSWORD OPTIONS] --secret-file FILE | - | SECRET\n"
+        "Seals a 48-digit secret key under a password as a 64-digit secret-key record. The key\n"
+        "comes from FILE, from standard input (-) or, visible to other users, the command line.\n"
+        "Only the first 8 password characters count.\n" + std::string(password_rules),
+        run_seal, seal);
+    auto *secret = seal_parser.add_option("SECRET", seal->text.text, "the secret key, or - for standard input")
+                       ->type_name("HEX|-");
+    auto *secret_file = seal_parser.add_option("--secret-file", seal->text.file, "read the secret key from FILE")
+                            ->type_name("FILE");
+    secret->excludes(secret_file);
+    declare_password_options(seal_parser, seal->password, true);
+
+    CLI::App &open_parser = declare(
+        registry, "open", "open a secret-key record with its password",
+        "usage: dessec open [PASSWORD OPTIONS] RECORD\n"
+        "Opens a 64-digit secret-key record and prints the secret key; exit status 1 on a wrong\n"
+        "password or a damaged record.\n" + std::string(password_rules),
+        run_open, open);
+    open_parser.add_option("RECORD", open->text.text, "the 64-digit record")->required();
+    declare_password_options(open_parser, open->password, false);
+
+    CLI::App &reseal_parser = declare(
+        registry, "reseal", "seal the secret key of a record under a new password",
+        "usage: dessec reseal [PASSWORD OPTIONS] RECORD\n"
+        "Asks the old password of a 64-digit secret-key record, then the new one, and prints the\n"
+        "same secret key sealed under the new password. A wrong old password gives exit status 1\n"
+        "and no output. With a stream option the first line is the old password and the second\n"
+        "the new one.\n" + std::string(password_rules),
+        run_reseal, reseal);
+    reseal_parser.add_option("RECORD", reseal->text.text, "the 64-digit record")->required();
+    declare_password_options(reseal_parser, reseal->password, true, false);
+
+    const std::string hex_help =
+        " a hex text of 16, 32, ... 16384 digits under a password.\n"
+        "HEX - reads the text from standard input; on the command line other users can see it.\n";
+    CLI::App &encrypt_parser = declare(
+        registry, "encrypt-hex", "encrypt a hex text under a password",
+        "usage: dessec encrypt-hex [PASSWORD OPTIONS] HEX|-\nEncrypts" + hex_help + std::string(password_rules),
+        [](const secret_options &o) { return run_hex_cipher(o, xencrypt, "encrypt-hex"); }, encrypt);
+    encrypt_parser.add_option("HEX", encrypt->text.text, "the hex text, or - for standard input")->required();
+    declare_password_options(encrypt_parser, encrypt->password, true);
+
+    CLI::App &decrypt_parser = declare(
+        registry, "decrypt-hex", "decrypt a hex text under a password",
+        "usage: dessec decrypt-hex [PASSWORD OPTIONS] HEX|-\nDecrypts" + hex_help + std::string(password_rules),
+        [](const secret_options &o) { return run_hex_cipher(o, xdecrypt, "decrypt-hex"); }, decrypt);
+    decrypt_parser.add_option("HEX", decrypt->text.text, "the hex text, or - for standard input")->required();
+    declare_password_options(decrypt_parser, decrypt->password, false);
 }
 
 }  // namespace cli

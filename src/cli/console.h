@@ -2,15 +2,27 @@
 // a Windows console. Everything else in the tool is portable C++.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace cli::console {
 
+enum class hidden_read {
+    line,          // a whole line was read
+    end_of_input,  // the input ended (Ctrl-D, Ctrl-Z) before a line end
+    no_terminal,   // there is no terminal to ask
+};
+
 // Writes prompt to the user's terminal (not to stdout, which may be
-// redirected) and reads one line from it with echo off. The line end is
-// not part of the result. Returns false when there is no terminal or the
-// input ends before a line end.
-bool read_hidden_line(const char *prompt, std::string &line);
+// redirected) and reads one line from it with echo off. The line end is not
+// part of the result. If an interrupting, terminating or stopping signal
+// (or Ctrl-C on a console) arrives meanwhile, the terminal gets its echo
+// back before the signal takes its usual effect.
+hidden_read read_hidden_line(const char *prompt, std::string &line);
+
+// A stream reading from an inherited file descriptor, or null with errno
+// set. The descriptor itself stays open.
+std::FILE *open_descriptor(int fd);
 
 // Puts standard input and output in binary mode where the platform
 // translates line ends, so that raw bytes pass unchanged.

@@ -1,35 +1,133 @@
 #include "console.h"
 
-#include <cstdio>
+#include <cerrno>
+#include <csignal>
 
+#include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace cli::console {
 
-bool read_hidden_line(const char *prompt, std::string &line)
+namespace {
+
+// What a signal handler needs to give the terminal its echo back. Written
+// before the handlers are installed and only read by them.
+volatile sig_atomic_t hidden_fd = -1;
+termios echoing_state{};
+termios hidden_state{};
+
+constexpr int restoring_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGTSTP};
+
+extern "C" void restore_then_resend(int signal_number);
+
+void set_handler(int signal_number, void (*handler)(int))
 {
-    std::FILE *tty = std::fopen("/dev/tty", "r+");
-    if (!tty)
-        return false;
-    std::setvbuf(tty, nullptr, _IONBF, 0);  // no stream buffer keeps a copy of the line
-    const int fd = fileno(tty);
-    termios saved{};
-    const bool is_terminal = tcgetattr(fd, &saved) == 0;
-    if (is_terminal) {
-        termios quiet = saved;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        tcsetattr(fd, TCSAFLUSH, &quiet);
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal_number, &action, nullptr);
+}
+
+// Restores the terminal, lets the signal take its usual effect and, when
+// that was a stop and the process goes on, hides the input again.
+extern "C" void restore_then_resend(int signal_number)
+{
+    const int saved_errno = errno;
+    const int fd = hidden_fd;
+    if (fd >= 0)
+        tcsetattr(fd, TCSAFLUSH, &echoing_state);
+    set_handler(signal_number, SIG_DFL);
+    sigset_t just_this;
+    sigemptyset(&just_this);
+    sigaddset(&just_this, signal_number);
+    raise(signal_number);
+    sigprocmask(SIG_UNBLOCK, &just_this, nullptr);
+    set_handler(signal_number, restore_then_resend);
+    if (fd >= 0)
+        tcsetattr(fd, TCSAFLUSH, &hidden_state);
+    errno = saved_errno;
+}
+
+void hide_input(int fd)
+{
+    hidden_state = echoing_state;
+    hidden_state.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    hidden_fd = fd;
+    for (int s : restoring_signals)
+        set_handler(s, restore_then_resend);
+    tcsetattr(fd, TCSAFLUSH, &hidden_state);
+}
+
+void show_input(int fd)
+{
+    tcsetattr(fd, TCSAFLUSH, &echoing_state);
+    for (int s : restoring_signals)
+        set_handler(s, SIG_DFL);
+    hidden_fd = -1;
+}
+
+void write_text(int fd, const char *text)
+{
+    std::size_t size = 0;
+    while (text[size] != '\0')
+        ++size;
+    while (size > 0) {
+        const ssize_t done = write(fd, text, size);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return;
+        text += done;
+        size -= static_cast<std::size_t>(done);
     }
-    std::fputs(prompt, tty);
-    int c = EOF;
-    while ((c = std::fgetc(tty)) != EOF && c != '\n')
-        line += static_cast<char>(c);
-    std::fputs("\n", tty);
+}
+
+// Reads up to a line end, one byte at a time, so that no buffer keeps a
+// copy of the line and nothing after it is taken from the terminal.
+bool read_to_line_end(int fd, std::string &line)
+{
+    for (;;) {
+        char c = 0;
+        const ssize_t got = read(fd, &c, 1);
+        if (got < 0 && errno == EINTR)
+            continue;  // back from a stop
+        if (got <= 0)
+            return false;
+        if (c == '\n')
+            return true;
+        line += c;
+    }
+}
+
+}  // namespace
+
+hidden_read read_hidden_line(const char *prompt, std::string &line)
+{
+    const int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return hidden_read::no_terminal;
+    const bool is_terminal = tcgetattr(fd, &echoing_state) == 0;
     if (is_terminal)
-        tcsetattr(fd, TCSAFLUSH, &saved);
-    std::fclose(tty);
-    return c == '\n';
+        hide_input(fd);
+    write_text(fd, prompt);
+    const bool ended = read_to_line_end(fd, line);
+    write_text(fd, "\n");
+    if (is_terminal)
+        show_input(fd);
+    close(fd);
+    return ended ? hidden_read::line : hidden_read::end_of_input;
+}
+
+std::FILE *open_descriptor(int fd)
+{
+    const int copy = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0)
+        return nullptr;
+    std::FILE *stream = fdopen(copy, "r");
+    if (!stream)
+        close(copy);
+    return stream;
 }
 
 void use_binary_stdio() {}

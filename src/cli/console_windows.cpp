@@ -10,6 +10,19 @@ namespace cli::console {
 
 namespace {
 
+// What the control handler needs to give the console its echo back.
+HANDLE hidden_input = INVALID_HANDLE_VALUE;
+DWORD echoing_mode = 0;
+
+// Runs on its own thread at Ctrl-C, Ctrl-Break or a closing console:
+// restores the mode, then lets the default handler end the process.
+BOOL WINAPI restore_console(DWORD)
+{
+    if (hidden_input != INVALID_HANDLE_VALUE)
+        SetConsoleMode(hidden_input, echoing_mode);
+    return FALSE;
+}
+
 // The console itself, whatever standard input and output are redirected to.
 HANDLE open_console(const char *name, DWORD access)
 {
@@ -24,22 +37,25 @@ void write_console(HANDLE out, const char *text)
 
 }  // namespace
 
-bool read_hidden_line(const char *prompt, std::string &line)
+hidden_read read_hidden_line(const char *prompt, std::string &line)
 {
     HANDLE in = open_console("CONIN$", GENERIC_READ | GENERIC_WRITE);
     if (in == INVALID_HANDLE_VALUE)
-        return false;
+        return hidden_read::no_terminal;
     HANDLE out = open_console("CONOUT$", GENERIC_WRITE);
-    DWORD saved = 0;
-    const bool is_console = GetConsoleMode(in, &saved) != 0;
-    if (is_console)
-        SetConsoleMode(in, (saved | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT) & ~DWORD{ENABLE_ECHO_INPUT});
+    const bool is_console = GetConsoleMode(in, &echoing_mode) != 0;
+    if (is_console) {
+        hidden_input = in;
+        SetConsoleCtrlHandler(restore_console, TRUE);
+        SetConsoleMode(in, (echoing_mode | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT) & ~DWORD{ENABLE_ECHO_INPUT});
+    }
     if (out != INVALID_HANDLE_VALUE)
         write_console(out, prompt);
     bool ended = false;
     char c = 0;
     DWORD got = 0;
-    while (ReadFile(in, &c, 1, &got, nullptr) && got == 1) {
+    constexpr char end_of_input = 0x1a;  // Ctrl-Z, which the console passes as a byte
+    while (ReadFile(in, &c, 1, &got, nullptr) && got == 1 && c != end_of_input) {
         if (c == '\n') {
             ended = true;
             break;
@@ -52,10 +68,24 @@ bool read_hidden_line(const char *prompt, std::string &line)
         write_console(out, "\r\n");
         CloseHandle(out);
     }
-    if (is_console)
-        SetConsoleMode(in, saved);
+    if (is_console) {
+        SetConsoleMode(in, echoing_mode);
+        SetConsoleCtrlHandler(restore_console, FALSE);
+        hidden_input = INVALID_HANDLE_VALUE;
+    }
     CloseHandle(in);
-    return ended;
+    return ended ? hidden_read::line : hidden_read::end_of_input;
+}
+
+std::FILE *open_descriptor(int fd)
+{
+    const int copy = _dup(fd);
+    if (copy < 0)
+        return nullptr;
+    std::FILE *stream = _fdopen(copy, "rb");
+    if (!stream)
+        _close(copy);
+    return stream;
 }
 
 void use_binary_stdio()

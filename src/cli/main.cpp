@@ -1,5 +1,8 @@
 // dessec: the command-line tool over the library's public interface.
-#include <cstring>
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cstdio>
 #include <iostream>
 
 #include <dessec.h>
@@ -8,62 +11,104 @@
 
 namespace {
 
-struct command_entry {
-    const char *name;
-    cli::command_fn run;
-    const char *summary;
-};
-
-const command_entry commands[] = {
-    {"keygen", cli::cmd_keygen, "make a Diffie-Hellman key pair in the fixed group"},
-    {"agree", cli::cmd_agree, "compute the common key of a secret key and a peer's public key"},
-    {"seal", cli::cmd_seal, "seal a secret key under a password as a secret-key record"},
-    {"open", cli::cmd_open, "open a secret-key record with its password"},
-    {"encrypt-hex", cli::cmd_encrypt_hex, "encrypt a hex text under a password"},
-    {"decrypt-hex", cli::cmd_decrypt_hex, "decrypt a hex text under a password"},
-    {"hash", cli::cmd_hash, "hash a password (DES-based, traditional or extended)"},
-    {"verify", cli::cmd_verify, "check a password against a stored hash"},
-    {"des", cli::cmd_des, "DES in ECB or CBC mode on hex data"},
-};
-
-void print_help()
+void print_help(const cli::command_registry &registry)
 {
-    std::cout << "usage: dessec COMMAND [OPTIONS]   (dessec COMMAND --help for details)\n\ncommands:\n";
-    for (const auto &c : commands)
-        std::cout << "  " << c.name << std::string(13 - std::strlen(c.name), ' ') << c.summary << "\n";
-    std::cout << "\n  --version    print the version\n";
+    std::cout << "usage: dessec COMMAND [OPTIONS] [ARGUMENTS]   (dessec COMMAND --help for details)\n\n"
+                 "commands:\n";
+    for (const auto &c : registry.commands())
+        std::cout << "  " << c.name << std::string(14 - c.name.size(), ' ') << c.summary << "\n";
+    std::cout << "\noptions:\n"
+                 "  -h, --help    print this help\n"
+                 "  --version     print the version\n"
+                 "\npasswords:\n"
+                 "  Read from the terminal with echo off; seal, encrypt-hex, hash and reseal ask twice\n"
+                 "  there and refuse the empty password unless --allow-empty-password is given.\n"
+                 "  --stdin, --password-fd N and --password-file FILE read one password per line\n"
+                 "  instead; input that ends before a line is an error. --password PW works but\n"
+                 "  warns, since other users can see it.\n"
+                 "\nsecrets:\n"
+                 "  Secret keys, DES keys and hex texts can come from standard input (-) or a file\n"
+                 "  (--secret-file, --key-file) instead of the command line, where they warn.\n"
+                 "\nexit status:\n"
+                 "  0  success, or a match\n"
+                 "  1  a failed check or operation: wrong password, mismatch, bad padding, a read or\n"
+                 "     write error\n"
+                 "  2  misuse, input the tool cannot handle (an unsupported hash, a refused key)\n";
 }
 
-}  // namespace
+// Errors are one line: whatever they quote is escaped.
+void print_error(const std::string &message)
+{
+    std::cerr << "dessec: " << cli::printable(message) << "\n";
+}
 
-int main(int argc, char **argv)
+int run_command(const cli::command &c, const std::vector<std::string> &args)
+{
+    std::vector<std::string> reversed(args.rbegin(), args.rend());  // the order the parser takes
+    try {
+        c.parser->parse(reversed);
+    } catch (const CLI::CallForHelp &) {
+        std::cout << c.parser->help();
+        return cli::exit_ok;
+    } catch (const CLI::ParseError &e) {
+        print_error(c.name + ": " + e.what() + " (see dessec " + c.name + " --help)");
+        return cli::exit_usage;
+    }
+    return c.run();
+}
+
+// stdout is checked to its last byte: a full disk is a failure, not a success.
+int finish_output(int status)
+{
+    try {
+        cli::close_output(stdout);
+    } catch (const cli::failure &e) {
+        print_error(e.what());
+        return cli::exit_failure;
+    }
+    return status;
+}
+
+int dispatch(const cli::command_registry &registry, int argc, char **argv)
 {
     if (argc < 2) {
-        std::cerr << "dessec: missing command (see dessec --help)\n";
+        print_error("missing command (see dessec --help)");
         return cli::exit_usage;
     }
     const std::string name = argv[1];
     if (name == "--help" || name == "-h") {
-        print_help();
+        print_help(registry);
         return cli::exit_ok;
     }
     if (name == "--version") {
         std::cout << "dessec " << DESSEC_VERSION_STRING << "\n";
         return cli::exit_ok;
     }
-    for (const auto &c : commands) {
-        if (name != c.name)
-            continue;
-        try {
-            return c.run(std::vector<std::string>(argv + 2, argv + argc));
-        } catch (const cli::usage_error &e) {
-            std::cerr << "dessec: " << e.what() << "\n";
-            return cli::exit_usage;
-        } catch (const std::exception &e) {
-            std::cerr << "dessec: " << e.what() << "\n";
-            return cli::exit_failure;
-        }
+    const auto &commands = registry.commands();
+    const auto found = std::find_if(commands.begin(), commands.end(), [&](const auto &c) { return c.name == name; });
+    if (found == commands.end()) {
+        print_error("unknown command '" + name + "' (see dessec --help)");
+        return cli::exit_usage;
     }
-    std::cerr << "dessec: unknown command '" << name << "' (see dessec --help)\n";
-    return cli::exit_usage;
+    try {
+        return run_command(*found, std::vector<std::string>(argv + 2, argv + argc));
+    } catch (const cli::usage_error &e) {
+        print_error(e.what());
+        return cli::exit_usage;
+    } catch (const std::exception &e) {
+        print_error(e.what());
+        return cli::exit_failure;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    cli::command_registry registry;
+    cli::declare_key_commands(registry);
+    cli::declare_secret_commands(registry);
+    cli::declare_passwd_commands(registry);
+    cli::declare_des_commands(registry);
+    return finish_output(dispatch(registry, argc, argv));
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # cli_test.sh DESSEC: runs the tool as a user would and checks outputs,
-# exit statuses and the one-line error messages of misuse.
+# exit statuses and the one-line messages, grouped by behaviour.
 set -uo pipefail
 tool=$1
 failures=0
@@ -8,16 +8,15 @@ passes=0
 out=""
 err=""
 status=0
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 
 # run STDIN ARGS...: runs the tool, keeping stdout, stderr and the status.
 run() {
   local input=$1; shift
-  local errfile
-  errfile=$(mktemp)
-  out=$(printf '%s' "$input" | "$tool" "$@" 2>"$errfile")
+  out=$(printf '%s' "$input" | "$tool" "$@" 2>"$work/err")
   status=$?
-  err=$(cat "$errfile")
-  rm -f "$errfile"
+  err=$(cat "$work/err")
 }
 
 check() {  # check DESCRIPTION CONDITION...
@@ -34,95 +33,244 @@ check() {  # check DESCRIPTION CONDITION...
 
 matches() { [[ $1 =~ $2 ]]; }
 one_line() { [ -n "$1" ] && [ "$(printf '%s\n' "$1" | wc -l)" -eq 1 ]; }
+errors() { grep -v '^dessec: warning: ' <<<"$err"; }
 
-# misuse ARGS...: a usage error gives status 2 and one line on stderr naming it.
-misuse() {
-  local pattern=$1; shift
-  run "secret" "$@"
-  check "misuse: $*" [ "$status" -eq 2 ]
-  check "one-line error for: $*" one_line "$err"
-  check "error names the fault for: $* (want /$pattern/)" matches "$err" "$pattern"
+# refused STATUS PATTERN STDIN ARGS...: the given status, nothing on stdout
+# and one line on stderr that names the fault.
+refused() {
+  local want=$1 pattern=$2 input=$3; shift 3
+  run "$input" "$@"
+  check "status $want for: $*" [ "$status" -eq "$want" ]
+  check "nothing on stdout for: $*" [ -z "$out" ]
+  check "one-line error for: $*" one_line "$(errors)"
+  check "error names the fault for: $* (want /$pattern/)" matches "$(errors)" "$pattern"
 }
+misuse() { local pattern=$1; shift; refused 2 "$pattern" "secret" "$@"; }
 
-# Version and help
+# OpenSSL 3 keeps DES in its legacy provider.
+ossl() { openssl enc "$@" -provider legacy -provider default; }
+
+key=0123456789abcdef
+iv=1234567890abcdef
+printf '%s\n' "$key" > "$work/des.key"
+printf 'pass word\n' > "$work/pw"
+
+# --- Help and version
 run "" --version;            check "--version" matches "$out" '^dessec [0-9]+\.[0-9]+\.[0-9]+$'
-run "" --help;               check "--help" matches "$out" 'commands:'
-for c in keygen agree seal open encrypt-hex decrypt-hex hash verify des; do
+run "" --help
+check "--help lists the commands" matches "$out" $'commands:\n  keygen  '
+check "--help states the password rules and exit statuses" matches "$out" 'passwords:.*exit status:'
+for c in keygen agree seal open reseal encrypt-hex decrypt-hex hash verify des; do
   run "" "$c" --help
   check "$c --help" [ "$status" -eq 0 ]
   check "$c --help text" matches "$out" "usage: dessec $c"
 done
 
-# Key pairs and agreement
+# --- Known answers and round trips, with secrets kept off the command line
 run "" keygen
 check "keygen" matches "$out" $'^secret: [0-9a-f]{48}\npublic: ([0-9a-f]{2}){1,24}$'
-secret_a=$(sed -n 's/^secret: //p' <<<"$out"); public_a=$(sed -n 's/^public: //p' <<<"$out")
+sed -n 's/^secret: //p' <<<"$out" > "$work/a.secret"; public_a=$(sed -n 's/^public: //p' <<<"$out")
 run "" keygen --json
 check "keygen --json" matches "$out" '^\{"secret": "[0-9a-f]{48}", "public": "[0-9a-f]+"\}$'
-secret_b=$(sed -E 's/.*"secret": "([0-9a-f]+)".*/\1/' <<<"$out")
+sed -E 's/.*"secret": "([0-9a-f]+)".*/\1/' <<<"$out" > "$work/b.secret"
 public_b=$(sed -E 's/.*"public": "([0-9a-f]+)".*/\1/' <<<"$out")
-run "" agree --secret "$secret_a" --public "$public_b"; common_ab=$out
-run "" agree --secret "$secret_b" --public "$public_a"
-check "both sides agree" [ -n "$common_ab" -a "$out" = "$common_ab" ]
+run "" agree --secret-file "$work/a.secret" --public "$public_b"; common_ab=$out
+run "$(cat "$work/b.secret")" agree --secret - --public "$public_a"
+check "both sides agree (secret from a file and from stdin)" [ -n "$common_ab" -a "$out" = "$common_ab" ]
 check "common key in lower case" matches "$out" '^[0-9a-f]+$'
+secret_a=$(cat "$work/a.secret")
 
-# Secret-key records
-run "pass word" seal --stdin "$secret_a"; record=$out
+run "" seal --password-file "$work/pw" --secret-file "$work/a.secret"; record=$out
 check "seal" matches "$record" '^[0-9a-f]{64}$'
+run "$secret_a" seal --password-file "$work/pw" -
+check "seal with the key from stdin gives the same record" [ "$out" = "$record" ]
 run "pass word" open --stdin "$record"
 check "open with the right password" [ "$status" -eq 0 -a "$out" = "$secret_a" ]
-run "wrong" open --stdin "$record"
-check "open with a wrong password fails" [ "$status" -eq 1 ]
-check "one-line error on a wrong password" one_line "$err"
-run "" seal --password "pw" "$secret_a"
-check "password on the command line works" [ "$status" -eq 0 ]
-check "and warns" matches "$err" 'warning'
+run "" open --password-fd 3 "$record" 3<"$work/pw"
+check "open with the password from a descriptor" [ "$status" -eq 0 -a "$out" = "$secret_a" ]
+run $'pass word\nnew words' reseal --stdin "$record"; resealed=$out
+check "reseal" matches "$resealed" '^[0-9a-f]{64}$'
+run "new words" open --stdin "$resealed"
+check "the resealed record opens under the new password" [ "$out" = "$secret_a" ]
+refused 1 'wrong password' $'wrong\nnew words' reseal --stdin "$record"
+refused 1 'wrong password' "wrong" open --stdin "$record"
 
-# Hex texts
 run "pw" encrypt-hex --stdin 00112233445566778899AABBCCDDEEFF; cipher=$out
+run "$cipher" decrypt-hex --password-file "$work/pw" -
 run "pw" decrypt-hex --stdin "$cipher"
 check "encrypt-hex round trip (lower case back)" [ "$out" = 00112233445566778899aabbccddeeff ]
 
-# Password hashes, both DES-based forms
-run "secret" hash --stdin --salt ab
+run "secret" hash --stdin --salt ab;                 traditional=$out
 check "traditional hash" matches "$out" '^ab[./0-9A-Za-z]{11}$'
-traditional=$out
-run "secret" verify --stdin "$traditional"
-check "verify traditional" [ "$status" -eq 0 -a "$out" = match ]
-run "secreT" verify --stdin "$traditional"
-check "mismatch exits 1" [ "$status" -eq 1 -a "$out" = mismatch ]
-run "secret" hash --stdin --rounds 725 --salt CCCC
+run "secret" hash --stdin --rounds 725 --salt CCCC;  extended=$out
 check "extended hash" matches "$out" '^_J9\.\.CCCC[./0-9A-Za-z]{11}$'
-run "secret" verify --stdin "$out"
-check "verify extended" [ "$status" -eq 0 ]
-run "secret" hash --stdin --rounds 5
-check "extended hash with a random salt" matches "$out" '^_3\.\.\.[./0-9A-Za-z]{15}$'
+run "secret" hash --stdin --extended --salt CCCC
+check "the extended form takes 725 rounds by default" [ "$out" = "$extended" ]
 run "secret" hash --stdin
 check "traditional hash with a random salt" matches "$out" '^[./0-9A-Za-z]{13}$'
+run $'one\ntwo\nthree' hash --stdin --batch --rounds 5
+check "hash --batch: one hash per line" matches "$out" $'^_3\\.\\.\\.[./0-9A-Za-z]{15}\n_3\\.\\.\\.[./0-9A-Za-z]{15}\n_3\\.\\.\\.[./0-9A-Za-z]{15}$'
+check "hash --batch: a fresh salt per line" [ "$(cut -c6-9 <<<"$out" | sort -u | wc -l)" -gt 1 ]
+run "two" verify --stdin "$(sed -n 2p <<<"$out")"
+check "hash --batch: the second hash is the second line's" [ "$status" -eq 0 -a "$out" = match ]
+run "secret" verify --stdin "$traditional"
+check "verify traditional" [ "$status" -eq 0 -a "$out" = match ]
+run "secreT" verify --stdin "$extended"
+check "mismatch exits 1" [ "$status" -eq 1 -a "$out" = mismatch ]
+run "secreT" verify --quiet --stdin "$extended"
+check "verify --quiet prints nothing" [ "$status" -eq 1 -a -z "$out" ]
 
-# DES on hex data: FIPS 81 examples, and a long message in chained requests
-plain=4e6f77206973207468652074696d6520666f7220616c6c20
-run "" des ecb --encrypt --key 0123456789abcdef "$plain"
+plain=4e6f77206973207468652074696d6520666f7220616c6c20   # the FIPS 81 examples
+run "" des ecb --encrypt --key-file "$work/des.key" "$plain"
 check "des ecb" [ "$out" = 3fa40e8a984d48156a271787ab8883f9893d51ec4b563b53 ]
-run "" des cbc --encrypt --key 0123456789abcdef --iv 1234567890abcdef "$plain"
+run "" des cbc --encrypt --key "$key" --iv "$iv" "$plain"
 check "des cbc" [ "$out" = e5c7cdde872bf27c43e934008c389c0f683788499a7c05f6 ]
-run "$out" des cbc --decrypt --key 0123456789abcdef --iv 1234567890abcdef
+run "$out" des cbc --decrypt --key-file "$work/des.key" --iv "$iv"
 check "des cbc decrypt from stdin" [ "$out" = "$plain" ]
-long=$(head -c 20000 /dev/zero | tr '\0' 'a' | od -An -v -tx1 | tr -d ' \n')
-run "$long" des cbc --encrypt --key 0123456789abcdef --iv 1234567890abcdef
-expected=$(printf '%s' "$long" | xxd -r -p | openssl enc -des-cbc -K 0123456789abcdef -iv 1234567890abcdef \
-  -nopad -provider legacy -provider default | od -An -v -tx1 | tr -d ' \n')
-check "20000 bytes in chained requests equal one CBC pass" [ -n "$expected" -a "$out" = "$expected" ]
 
-# Misuse: status 2 and one clear line
-misuse 'missing command' 
+# --- Nothing lost: output, pipe and read errors are failures
+"$tool" seal --password-file "$work/pw" --secret-file "$work/a.secret" >/dev/full 2>"$work/err"
+status=$?; err=$(cat "$work/err"); out=""
+check "full disk: status 1" [ "$status" -eq 1 ]
+check "full disk: one line naming the reason" matches "$(errors)" '^dessec: write error: No space left on device$'
+for args in "keygen" "hash --password-file $work/pw" "verify --password-file $work/pw $traditional" \
+            "des ecb -e --key-file $work/des.key $plain" "des ecb -e --key-file $work/des.key --binary --in $work/pw"; do
+  # shellcheck disable=SC2086
+  "$tool" $args >/dev/full 2>/dev/null; status=$?
+  check "full disk fails: $args" [ "$status" -eq 1 ]
+done
+"$tool" des ecb -e --key-file "$work/des.key" --binary --in "$work/pw" --out /dev/full 2>"$work/err"; status=$?
+check "full disk through --out fails" [ "$status" -eq 1 ]
+head -c 262144 /dev/zero | od -An -v -tx1 | tr -d ' \n' > "$work/zeros.hex"
+status=$( (trap '' PIPE; "$tool" des ecb --encrypt --key "$key" <"$work/zeros.hex" 2>/dev/null
+           echo $? >"$work/st") | head -c 1 >/dev/null; cat "$work/st")
+check "a closed pipe is a failure, even with SIGPIPE ignored" [ "$status" -ne 0 ]
+out=$("$tool" hash --stdin <"$work" 2>"$work/err"); status=$?; err=$(cat "$work/err")
+check "a read error is named, not taken as no input" matches "$status $err" '^1 dessec: read error on standard input: Is a directory$'
+refused 1 'read error' "" des ecb -e --key-file "$work/des.key" --binary --in "$work"
+
+# --- Passwords: no input is no password, empty ones are refused, long ones warn
+refused 2 'no password' "" open --stdin "$record"
+refused 2 'no password' "" seal --stdin --secret-file "$work/a.secret"
+refused 2 'no password' $'pass word\n' reseal --stdin "$record"
+for args in "seal --secret-file $work/a.secret" "encrypt-hex 0011223344556677" "hash" "hash --batch"; do
+  # shellcheck disable=SC2086
+  refused 2 'empty password is refused' $'\n' $args --stdin
+done
+refused 2 'empty password is refused' $'pass word\n\n' reseal --stdin "$record"
+run $'\n' seal --stdin --allow-empty-password --secret-file "$work/a.secret"
+check "--allow-empty-password" matches "$out" '^[0-9a-f]{64}$'
+refused 2 'no password' "" verify --stdin "$traditional"
+run $'\n' verify --stdin "$traditional"
+check "an empty line is the empty password for verify" [ "$status" -eq 1 -a "$out" = mismatch ]
+run "correct horse" seal --stdin --secret-file "$work/a.secret"
+check "a long record password warns how many characters count" matches "$err" 'only the first 8 characters'
+run "correct horse" hash --stdin --salt ab
+check "a long traditional password warns" matches "$err" 'only the first 8 characters'
+run "correct horse" hash --stdin --extended
+check "the extended form counts every character" [ -z "$err" ]
+run "secret" hash --stdin --rounds 724 --salt CCCC
+check "an even round count warns" matches "$err" '^dessec: warning: an even round count'
+check "and still hashes" matches "$out" '^_I9\.\.CCCC'
+refused 2 'per line needs' "" hash --batch --password x
+refused 2 'not expected: .*--password' "" reseal --password x "$record"
+
+# --- Secrets on the command line still work and warn
+run "" seal --password-file "$work/pw" "$secret_a"
+check "a secret key on the command line works" [ "$out" = "$record" ]
+check "and warns" matches "$err" 'warning: seal: the secret key given on the command line'
+run "" agree --secret "$secret_a" --public "$public_b"
+check "agree --secret HEX warns" matches "$err" 'warning'
+run "" des ecb -e --key "$key" "$plain"
+check "des --key warns" matches "$err" 'warning: des: the key'
+run "pw" encrypt-hex --stdin 0011223344556677
+check "a hex text on the command line warns" matches "$err" 'warning'
+run "" seal --password pw --secret-file "$work/a.secret"
+check "--password warns" matches "$err" 'warning: a password given on the command line'
+misuse 'both come from standard input' seal --stdin -
+misuse 'cannot come from standard input' des ecb -e --key - "$plain"
+
+# --- verify says what it cannot check (status 2, named formats)
+while IFS='|' read -r stored name; do
+  refused 2 "unsupported or malformed hash.*$name" "secret" verify --stdin "$stored"
+done <<'EOF'
+$6$saltsalt$qFmFH.bQmmtXzyBY0s9v7Oicd2z4XSIecDzlB5KiA2/jctKu9YterLp8wwnSq.qc.eoxqOmSuNp2xS0ktL3nh/|SHA-512
+$5$saltsalt$Gcm6FsVtF/Qa77ZKD.iwsJlCVPY0XSMgLJL0Hnww/c1|SHA-256
+$2b$05$abcdefghijklmnopqrstuuAxV0FMqGdCOkBbd7hxGqrO.V4g6TBVK|bcrypt
+$y$j9T$F5Jx5fExrKuPp53xLKQ..1$X3DX6M94c7o.9agCG9G317fhZg9SqC.5i5rd.RhAtQ7|yescrypt
+$apr1$salt$Xxd1irWT9ycqoYxGFn4cb.|apr1
+*|locked
+!abSJ0ab0hpmnc|locked
+|not a 13- or 20-character
+garbage|not a 13- or 20-character
+ab0ozUNIgzCZ. |not a 13- or 20-character
+$1$saltsaltx$abcdefghijklmnopqrstuv|not a 13- or 20-character
+EOF
+
+# --- agree: only public keys from 2 to p - 2
+p=d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b
+for peer in 0 1 01 000001 d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88a "$p" \
+            d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88c ffffffffffffffffffffffffffffffffffffffffffffffff; do
+  refused 2 'public key (below 2|above the modulus)' "" agree --secret-file "$work/a.secret" --public "$peer"
+done
+run "" agree --secret-file "$work/a.secret" --public 3
+check "an odd-length public key is taken" [ "$status" -eq 0 ]
+three=$out
+run "" agree --secret-file "$work/a.secret" --public 0003
+check "and gives the common key of 0003" [ -n "$out" -a "$out" = "$three" ]
+run "" agree --secret-file "$work/a.secret" --public d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b889
+check "p - 2 is taken" [ "$status" -eq 0 ]
+
+# --- Messages stay on one line: quoted bytes are escaped
+refused 2 "'\\\\r' at position 65" "pw" open --stdin "${record}"$'\r'
+refused 2 "'\\\\n' at position 65" "pw" open --stdin "${record}"$'\n'
+refused 2 "'\\\\x1b' at position 1" "pw" open --stdin $'\e[31m'"${record:5}"
+refused 2 "frob\\\\x07nicate" "" $'frob\anicate'
+refused 2 "garbage\\\\xff" "" verify --stdin $'garbage\xff'
+
+# --- des --binary equals openssl enc, in both directions, with and without padding
+for size in 0 1 8 8191 8192 8193 1048576; do
+  head -c "$size" /dev/urandom > "$work/plain"
+  for mode in ecb cbc; do
+    ivs=(); ossl_iv=()
+    [ "$mode" = cbc ] && ivs=(--iv "$iv") && ossl_iv=(-iv "$iv")
+    for pad in pad no-pad; do
+      flag=(); nopad=()
+      if [ "$pad" = no-pad ]; then
+        [ $((size % 8)) -ne 0 ] && continue
+        flag=(--no-pad); nopad=(-nopad)
+      fi
+      what="$mode $pad $size bytes"
+      "$tool" des "$mode" -e --key-file "$work/des.key" "${ivs[@]}" --binary "${flag[@]}" \
+        --in "$work/plain" --out "$work/mine"
+      ossl "-des-$mode" -K "$key" "${ossl_iv[@]}" "${nopad[@]}" -in "$work/plain" -out "$work/theirs"
+      check "des --binary encrypts as openssl: $what" cmp -s "$work/mine" "$work/theirs"
+      "$tool" des "$mode" -d --key-file "$work/des.key" "${ivs[@]}" --binary "${flag[@]}" \
+        <"$work/theirs" >"$work/back"
+      check "des --binary decrypts openssl's: $what" cmp -s "$work/back" "$work/plain"
+    done
+  done
+done
+head -c 16384 /dev/urandom > "$work/plain"
+ossl -des-cbc -K "$key" -iv "$iv" -nopad -in "$work/plain" -out "$work/unpadded"
+"$tool" des cbc -d --key-file "$work/des.key" --iv "$iv" --binary <"$work/unpadded" >"$work/back" 2>"$work/err"
+status=$?; err=$(cat "$work/err"); out=""
+check "a bad pad is status 1" [ "$status" -eq 1 ]
+check "a bad pad is named" matches "$err" 'bad padding'
+check "only the good blocks are written" cmp -s "$work/back" <(head -c 16376 "$work/plain")
+refused 1 'inside a block' "1234567" des ecb -e --key-file "$work/des.key" --binary --no-pad
+refused 1 'inside a block' "1234567" des ecb -d --key-file "$work/des.key" --binary
+refused 1 'bad padding' "" des ecb -d --key-file "$work/des.key" --binary
+
+# --- Misuse: status 2 and one clear line
+misuse 'missing command'
 misuse 'unknown command' frobnicate
-misuse 'unknown option' keygen --bogus
-misuse 'needs a value' hash --salt
-misuse '48 hex digits' agree --secret 1234 --public 03
+misuse 'not expected: --bogus' keygen --bogus
+misuse 'SALT missing' hash --salt
+misuse 'expected 48 hex digits' agree --secret 1234 --public 03
 misuse 'not a hex digit' agree --secret "${secret_a:0:47}x" --public 03
-misuse 'odd number' agree --secret "$secret_a" --public 123
-misuse 'required' agree --secret "$secret_a"
+misuse 'at most 48 hex digits' agree --secret-file "$work/a.secret" --public "1$p"
+misuse 'secret-file is required' agree --public 03
 misuse '48 hex digits' seal --stdin abcd
 misuse '64 hex digits' open --stdin "${record:0:62}"
 misuse 'multiple of 16' encrypt-hex --stdin 001122334455667788
@@ -131,16 +279,17 @@ misuse 'not a hex digit' decrypt-hex --stdin 00112233445566zz
 misuse '--rounds' hash --stdin --rounds 0
 misuse '--rounds' hash --stdin --rounds 16777216
 misuse '--rounds' hash --stdin --rounds ten
-misuse '4 characters' hash --stdin --rounds 10 --salt ab
+misuse '4 characters' hash --stdin --rounds 11 --salt ab
 misuse '2 characters' hash --stdin --salt abc
 misuse 'not one of' hash --stdin --salt 'a!'
-misuse 'missing argument' verify --stdin
-misuse 'ecb or cbc' des xts --encrypt --key 0123456789abcdef 00
-misuse 'exactly one' des ecb --key 0123456789abcdef 0011223344556677
+misuse 'HASH is required' verify --stdin
+misuse 'ecb or cbc' des xts --encrypt --key-file "$work/des.key" 00
+misuse 'exactly one' des ecb --key-file "$work/des.key" 0011223344556677
 misuse '16 hex digits' des ecb --encrypt --key 0123 0011223344556677
-misuse 'cbc only' des ecb --encrypt --key 0123456789abcdef --iv 0000000000000000 0011223344556677
-misuse 'whole number' des ecb --encrypt --key 0123456789abcdef 00112233
-misuse 'either' verify --stdin --password x "$traditional"
+misuse 'cbc only' des ecb --encrypt --key-file "$work/des.key" --iv 0000000000000000 0011223344556677
+misuse 'whole number' des ecb --encrypt --key-file "$work/des.key" 00112233
+misuse 'binary only' des ecb --encrypt --key-file "$work/des.key" --no-pad 0011223344556677
+misuse 'excludes' verify --stdin --password x "$traditional"
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -1,0 +1,129 @@
+#include "password.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cerrno>
+#include <cstring>
+
+#include "cli.h"
+#include "console.h"
+
+namespace cli {
+
+const char *const password_rules =
+    "Passwords are read from the terminal with echo off; commands that create something\n"
+    "ask twice there. --stdin, --password-fd N and --password-file FILE read one password\n"
+    "per line instead; the end of the input before a line is an error. --password PW works\n"
+    "but warns, since other users can see it. An empty password is refused by the commands\n"
+    "that create something unless --allow-empty-password is given.\n";
+
+void declare_password_options(CLI::App &parser, password_options &options, bool creating, bool single)
+{
+    auto *in = parser.add_flag("--stdin", options.from_stdin,
+                               "read the password from a line of standard input");
+    auto *fd = parser.add_option("--password-fd", options.fd,
+                                 "read the password from a line of the open file descriptor N")
+                   ->type_name("N");
+    auto *file = parser.add_option("--password-file", options.file, "read the password from a line of FILE")
+                     ->type_name("FILE");
+    in->excludes(fd)->excludes(file);
+    fd->excludes(file);
+    if (single) {
+        parser
+            .add_option_function<std::string>(
+                "--password",
+                [&options](const std::string &value) {
+                    options.on_command_line = value;
+                    options.on_command_line_given = true;
+                },
+                "take the password from the command line (other users can see it)")
+            ->type_name("PW")
+            ->excludes(in)
+            ->excludes(fd)
+            ->excludes(file);
+    }
+    if (creating)
+        parser.add_flag("--allow-empty-password", options.allow_empty, "accept the empty password");
+}
+
+password_source::password_source(const password_options &options) : options_(options)
+{
+    if (options.from_stdin) {
+        stream_.reset(stdin);
+    } else if (options.fd != no_fd) {
+        if (options.fd < 0)
+            throw usage_error("--password-fd: a file descriptor is not negative");
+        stream_.reset(console::open_descriptor(options.fd));
+        if (!stream_)
+            throw usage_error("--password-fd " + std::to_string(options.fd) + ": " + std::strerror(errno));
+    } else if (!options.file.empty()) {
+        stream_ = open_file(options.file, "r");
+    }
+}
+
+std::string password_source::read_one(const char *prompt)
+{
+    if (options_.on_command_line_given) {
+        warn("a password given on the command line can be seen by other users");
+        return options_.on_command_line;
+    }
+    std::string line;
+    if (stream_) {
+        if (!next_line(line))
+            throw usage_error("no password: the input ended before a line");
+        return line;
+    }
+    line.reserve(1024);  // no growth leaves a copy of the password's start behind
+    switch (console::read_hidden_line(prompt, line)) {
+    case console::hidden_read::line:
+        return line;
+    case console::hidden_read::end_of_input:
+        wipe(line);
+        throw usage_error("no password: the input ended at the prompt");
+    case console::hidden_read::no_terminal:
+        break;
+    }
+    throw usage_error("no terminal to ask the password: use --stdin, --password-fd or --password-file");
+}
+
+bool password_source::next_line(std::string &line)
+{
+    if (!stream_)
+        throw usage_error("one password per line needs --stdin, --password-fd or --password-file");
+    const std::string source = options_.from_stdin ? "standard input"
+                               : options_.fd != no_fd ? "--password-fd " + std::to_string(options_.fd)
+                                                   : "'" + options_.file + "'";
+    return read_line(stream_.get(), line, source);
+}
+
+std::string password_source::checking(const char *prompt)
+{
+    return read_one(prompt);
+}
+
+std::string password_source::creating(const char *prompt, std::size_t counted)
+{
+    const bool on_terminal = !stream_ && !options_.on_command_line_given;
+    std::string password = read_one(prompt);
+    if (on_terminal) {
+        std::string again = read_one("Verifying - Password: ");
+        const bool same = again == password;
+        wipe(again);
+        if (!same) {
+            wipe(password);
+            throw failure("the two passwords differ");
+        }
+    }
+    check_new(password, counted);
+    return password;
+}
+
+void password_source::check_new(const std::string &password, std::size_t counted) const
+{
+    if (password.empty() && !options_.allow_empty)
+        throw usage_error("the empty password is refused (give --allow-empty-password to accept it)");
+    if (counted != 0 && password.size() > counted)
+        warn("only the first " + std::to_string(counted) + " characters of the password count");
+}
+
+}  // namespace cli

@@ -1,0 +1,125 @@
+#!/usr/bin/env python3
+"""terminal_test.py DESSEC: the password prompt on a pseudo-terminal.
+
+The tool runs with the terminal as its controlling terminal and standard
+input, and with stdout and stderr on pipes, so that what it prints and what
+the terminal shows are told apart.
+"""
+import fcntl
+import os
+import select
+import signal
+import subprocess
+import sys
+import termios
+import time
+
+TOOL = sys.argv[1]
+failures = 0
+
+
+def check(what, condition):
+    global failures
+    if not condition:
+        failures += 1
+        print("FAIL:", what)
+
+
+class Session:
+    def __init__(self, *args):
+        self.master, slave = os.openpty()
+
+        def take_terminal():
+            os.setsid()
+            fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+
+        self.proc = subprocess.Popen([TOOL, *args], stdin=slave, stdout=subprocess.PIPE,
+                                     stderr=subprocess.PIPE, preexec_fn=take_terminal)
+        os.close(slave)
+        self.shown = b""
+
+    def read_until(self, text, timeout=5.0):
+        end = time.monotonic() + timeout
+        while text not in self.shown and time.monotonic() < end:
+            ready, _, _ = select.select([self.master], [], [], 0.1)
+            if ready:
+                try:
+                    self.shown += os.read(self.master, 1024)
+                except OSError:
+                    break
+        return text in self.shown
+
+    def settle(self):
+        time.sleep(0.3)
+        self.read_until(b"\0", timeout=0.2)
+
+    def echo_on(self):
+        return bool(termios.tcgetattr(self.master)[3] & termios.ECHO)
+
+    def type(self, text):
+        os.write(self.master, text)
+
+    def finish(self):
+        out, err = self.proc.communicate(timeout=10)
+        self.echo_after = self.echo_on()
+        os.close(self.master)
+        return self.proc.returncode, out, err
+
+
+# No echo while typing; a whole exchange hashes the password typed twice.
+s = Session("hash", "--salt", "ab")
+check("prompt shown on the terminal", s.read_until(b"Password: "))
+s.type(b"hunter2")
+s.settle()
+check("no echo while typing", b"hunter2" not in s.shown and not s.echo_on())
+s.type(b"\n")
+check("asked twice when creating", s.read_until(b"Verifying - Password: "))
+s.type(b"hunter2\n")
+status, out, _ = s.finish()
+check("hash from the terminal", status == 0 and out == b"ab0ozUNIgzCZ.\n")
+check("nothing typed reached the terminal", b"hunter2" not in s.shown)
+
+# A different second password is refused.
+s = Session("hash")
+s.read_until(b"Password: ")
+s.type(b"one\n")
+s.read_until(b"Verifying")
+s.type(b"two\n")
+status, out, err = s.finish()
+check("two different passwords refused", status == 1 and out == b"" and b"differ" in err)
+
+# Ctrl-C and SIGTERM at the prompt: the echo comes back, then the signal ends the tool.
+for name, stop in (("Ctrl-C", lambda s: s.type(b"\x03")), ("SIGTERM", lambda s: s.proc.send_signal(signal.SIGTERM))):
+    s = Session("verify", "ab0ozUNIgzCZ.")
+    s.read_until(b"Password: ")
+    s.type(b"abc")
+    s.settle()
+    check(name + ": echo off before", not s.echo_on())
+    stop(s)
+    status, out, _ = s.finish()
+    check(name + ": the signal ends the tool", status < 0)
+    check(name + ": echo back after the signal", s.echo_after)
+
+# Ctrl-Z: the tool leads its own session here, so the stop is discarded (an
+# orphaned process group does not stop); the input must be hidden again after.
+s = Session("verify", "ab0ozUNIgzCZ.")
+s.read_until(b"Password: ")
+s.type(b"\x1a")
+s.settle()
+check("Ctrl-Z: echo off again after it goes on", not s.echo_on())
+s.type(b"hunter2\n")
+status, out, _ = s.finish()
+check("Ctrl-Z: the password is still read", status == 0 and out == b"match\n")
+
+# Ctrl-D at the prompt is no password: an error, nothing on stdout.
+for args in (("verify", "ab0ozUNIgzCZ."), ("hash",)):
+    s = Session(*args)
+    s.read_until(b"Password: ")
+    s.type(b"\x04")
+    status, out, err = s.finish()
+    check("Ctrl-D at the prompt of %s: non-zero status" % args[0], status not in (0, None))
+    check("Ctrl-D at the prompt of %s: nothing on stdout" % args[0], out == b"")
+    check("Ctrl-D at the prompt of %s: says so" % args[0], b"no password" in err)
+
+print("terminal: %d failed" % failures)
+sys.exit(1 if failures else 0)
