@@ -74,10 +74,10 @@ int run_agree(const agree_options &options)
     wipe(secret);
     if (common[0] == '\0')
         throw failure("agree: the public key gives no usable common key");
-    std::string shown = to_lower(common);
+    // As dh writes it, so that it compares as text with keys that other
+    // programs made through the library.
+    std::cout << common << "\n";
     wipe(common, sizeof common);
-    std::cout << shown << "\n";
-    wipe(shown);
     return exit_ok;
 }
 

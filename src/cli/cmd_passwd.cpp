@@ -3,7 +3,6 @@
 
 #include <cstring>
 #include <iostream>
-#include <random>
 
 #include "cli.h"
 #include "dessec.h"
@@ -60,13 +59,16 @@ long parse_rounds(const std::string &text)
     return rounds;
 }
 
+// From the library's salt generator, two characters a call.
 std::string random_salt(std::size_t length)
 {
-    std::random_device source;
-    std::uniform_int_distribution<std::size_t> pick(0, crypt64_alphabet.size() - 1);
     std::string salt;
-    while (salt.size() < length)
-        salt += crypt64_alphabet[pick(source)];
+    while (salt.size() < length) {
+        char pair[3];
+        passwd_saltgen(pair);
+        salt.append(pair, 2);
+    }
+    salt.resize(length);
     return salt;
 }
 

@@ -77,7 +77,7 @@ public_b=$(sed -E 's/.*"public": "([0-9a-f]+)".*/\1/' <<<"$out")
 run "" agree --secret-file "$work/a.secret" --public "$public_b"; common_ab=$out
 run "$(cat "$work/b.secret")" agree --secret - --public "$public_a"
 check "both sides agree (secret from a file and from stdin)" [ -n "$common_ab" -a "$out" = "$common_ab" ]
-check "common key in lower case" matches "$out" '^[0-9a-f]+$'
+check "common key in upper case, as dh writes it" matches "$out" '^[0-9A-F]+$'
 secret_a=$(cat "$work/a.secret")
 
 run "" seal --password-file "$work/pw" --secret-file "$work/a.secret"; record=$out
@@ -216,6 +216,9 @@ done
 run "" agree --secret-file "$work/a.secret" --public 3
 check "an odd-length public key is taken" [ "$status" -eq 0 ]
 three=$out
+# dh writes upper case and skips only whole leading zero bytes.
+check "the common key is printed as dh writes it" [ "$out" = "$(python3 -c \
+  "h = format(pow(3, 0x$(cat "$work/a.secret"), 0x$p), 'X'); print('0' * (len(h) % 2) + h)")" ]
 run "" agree --secret-file "$work/a.secret" --public 0003
 check "and gives the common key of 0003" [ -n "$out" -a "$out" = "$three" ]
 run "" agree --secret-file "$work/a.secret" --public d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b889
