@@ -11,6 +11,8 @@ namespace {
 // Allocations still to succeed before the planned failure; -1 when none is planned.
 constinit std::atomic<long> allocations_before_failure{-1};
 
+constinit std::atomic<scratch_free_observer> free_observer{nullptr};
+
 bool planned_failure_is_due()
 {
     long left = allocations_before_failure.load(std::memory_order_relaxed);
@@ -36,12 +38,19 @@ void scratch_free(void *p, std::size_t n)
     if (p == nullptr)
         return;
     OPENSSL_cleanse(p, n);
+    if (const scratch_free_observer observe = free_observer.load(std::memory_order_relaxed))
+        observe(p, n);
     std::free(p);
 }
 
 void scratch_fail_after(long n)
 {
     allocations_before_failure.store(n < 0 ? -1 : n, std::memory_order_relaxed);
+}
+
+void scratch_watch_free(scratch_free_observer observer)
+{
+    free_observer.store(observer, std::memory_order_relaxed);
 }
 
 }  // namespace dessec

@@ -18,4 +18,9 @@ void scratch_free(void *p, std::size_t n);
 // n more successful ones fails, once, and the hook disables itself.
 void scratch_fail_after(long n);
 
+// Test hook: a non-null observer sees every block that scratch_free releases,
+// after its wipe and before free; nullptr (the default) turns it off.
+using scratch_free_observer = void (*)(const void *p, std::size_t n);
+void scratch_watch_free(scratch_free_observer observer);
+
 }  // namespace dessec

@@ -30,14 +30,18 @@ void store_le32(unsigned char *p, std::uint32_t v)
     p[3] = static_cast<unsigned char>(v >> 24);
 }
 
+// The words of the last block, plaintext when decrypting, are wiped.
 void run_ecb(unsigned char *data, unsigned int len, DES_key_schedule &schedule, int enc)
 {
+    DES_LONG block[2];
     for (unsigned int at = 0; at < len; at += 8) {
-        DES_LONG block[2] = {load_le32(data + at), load_le32(data + at + 4)};
+        block[0] = load_le32(data + at);
+        block[1] = load_le32(data + at + 4);
         DES_encrypt1(block, &schedule, enc);
         store_le32(data + at, block[0]);
         store_le32(data + at + 4, block[1]);
     }
+    OPENSSL_cleanse(block, sizeof block);
 }
 
 }  // namespace

@@ -88,17 +88,19 @@ void big_from_hex(char *text, unsigned char *destination, dh_workspace &ws)
 {
     const std::int32_t width = ws.width;
     std::memset(destination, 0, static_cast<std::size_t>(width));
-    std::int32_t length = 0;
+    std::size_t length = 0;
     for (; static_cast<signed char>(text[length]) > 0; ++length) {
         const auto c = static_cast<unsigned char>(text[length] | 0x20);
         if (c != static_cast<unsigned char>(text[length]))
             text[length] = static_cast<char>(c);
     }
-    for (std::int32_t i = std::max(0, length - 2 * width); i < length; ++i) {
+    // A text may be longer than any int: lengths and positions are std::size_t.
+    const auto placed = std::min(length, 2 * static_cast<std::size_t>(width));
+    for (std::size_t i = length - placed; i < length; ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         const unsigned digit = (c - 0x30u - static_cast<unsigned>(c > 0x60) * 0x27u) & 0xFFu;
-        const std::int32_t nibbles_after = length - 1 - i;
-        const std::int32_t byte = width - 1 - nibbles_after / 2;
+        const std::size_t nibbles_after = length - 1 - i;
+        const auto byte = width - 1 - static_cast<std::int32_t>(nibbles_after / 2);
         if (nibbles_after % 2 == 0) {
             destination[byte] |= static_cast<unsigned char>(digit);
         } else {

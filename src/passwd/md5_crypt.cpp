@@ -49,9 +49,11 @@ constexpr std::array<unsigned char, kind_cycle> kind_of_iteration = [] {
 constexpr std::size_t message_room = 2 * MD5_CBLOCK;
 constexpr std::size_t md5_padding_min = 9;
 
+// Compared without forming 2 * n, which can wrap for a password of half the
+// address space on a 32-bit host; s_len is at most 8, so nothing below wraps.
 bool messages_fit(std::size_t n, std::size_t s_len)
 {
-    return MD5_DIGEST_LENGTH + s_len + 2 * n + md5_padding_min <= message_room;
+    return n <= (message_room - MD5_DIGEST_LENGTH - s_len - md5_padding_min) / 2;
 }
 
 // One kind's message, padded as MD5 pads it, with a gap of 16 bytes at d_at

@@ -380,12 +380,18 @@ void salted_des_iterate(const unsigned char in[8], unsigned char out[8], std::ui
 {
     const salted_des_tables &t = engine_tables();
     const working_value salt_mask = spread_salt(salt);
-    const working_value w = load_le64(in);
-    const std::uint32_t w0 = static_cast<std::uint32_t>(w), w1 = static_cast<std::uint32_t>(w >> 32);
-    const std::uint32_t even = ((w0 & 0x55555555u) << 1) | (w1 & 0x55555555u);
-    const std::uint32_t odd = (w0 & 0xaaaaaaaau) | ((w1 >> 1) & 0x55555555u);
-    working_value l = nibble_perm_apply(even, t.half_expand_table);
-    working_value r = nibble_perm_apply(odd, t.half_expand_table);
+    // The input is the password's key block when the extended format folds it.
+    struct {
+        working_value w;
+        std::uint32_t even, odd;
+    } split;
+    split.w = load_le64(in);
+    const auto word = [&](int i) { return static_cast<std::uint32_t>(split.w >> (32 * i)); };
+    split.even = ((word(0) & 0x55555555u) << 1) | (word(1) & 0x55555555u);
+    split.odd = (word(0) & 0xaaaaaaaau) | ((word(1) >> 1) & 0x55555555u);
+    working_value l = nibble_perm_apply(split.even, t.half_expand_table);
+    working_value r = nibble_perm_apply(split.odd, t.half_expand_table);
+    OPENSSL_cleanse(&split, sizeof split);
     if (count >= 0)
         run_passes<false>(l, r, static_cast<std::uint32_t>(count), salt_mask, schedule, t.sbox_p_tables);
     else

@@ -1,6 +1,7 @@
 #include "secrets/secrets.h"
 
 #include <array>
+#include <cstddef>
 
 #include "dessec.h"
 
@@ -35,10 +36,12 @@ unsigned char hex_digit_value(unsigned char c)
 }
 
 // The byte is formed in 8 bits: the high value shifted by 4 loses its top
-// bits and the sum wraps, so "zz" gives 0x53 and "??" 0xEF.
+// bits and the sum wraps, so "zz" gives 0x53 and "??" 0xEF. Positions are
+// std::size_t, as 2 * count passes INT_MAX from a count of 2^30.
 void hex_to_bytes(int count, const char *text, unsigned char *out)
 {
-    for (int i = 0; i < count; ++i) {
+    const std::size_t n = count > 0 ? static_cast<std::size_t>(count) : 0;
+    for (std::size_t i = 0; i < n; ++i) {
         const unsigned high = hex_digit_value(static_cast<unsigned char>(text[2 * i]));
         const unsigned low = hex_digit_value(static_cast<unsigned char>(text[2 * i + 1]));
         out[i] = static_cast<unsigned char>((high << 4) + low);
@@ -48,12 +51,12 @@ void hex_to_bytes(int count, const char *text, unsigned char *out)
 // A count of 0 or below writes the NUL alone.
 void bytes_to_hex(int count, const unsigned char *bytes, char *out)
 {
-    int at = 0;
-    for (int i = 0; i < count; ++i) {
-        out[at++] = lower_digits[bytes[i] >> 4];
-        out[at++] = lower_digits[bytes[i] & 0x0f];
+    const std::size_t n = count > 0 ? static_cast<std::size_t>(count) : 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        out[2 * i] = lower_digits[bytes[i] >> 4];
+        out[2 * i + 1] = lower_digits[bytes[i] & 0x0f];
     }
-    out[at] = '\0';
+    out[2 * n] = '\0';
 }
 
 }  // namespace dessec

@@ -39,6 +39,8 @@ dh_run run_dh(std::string base, std::string exponent, std::string modulus)
     std::memset(out, '#', sizeof out);
     dh(base.data(), exponent.data(), modulus.data(), out);
     const std::size_t len = strnlen(out, sizeof out);
+    // A zero result leaves the output untouched: not even a NUL is written.
+    EXPECT_NE(len, 0u) << "an empty text was written";
     const std::size_t rest = len == sizeof out ? 0 : len + 1;
     EXPECT_EQ(std::string(out + rest, sizeof out - rest), std::string(sizeof out - rest, '#'));
     return {base, exponent, modulus, len == sizeof out ? "" : std::string(out, len)};

@@ -8,6 +8,8 @@
 #include <string>
 
 #include <openssl/rand.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include "crypt_oracle.h"
 #include "dessec.h"
@@ -116,11 +118,29 @@ TEST(PasswdVerify, HashTextsEqualOnlyWhenEveryByteIs)
     const auto *pa = reinterpret_cast<const char *>(a.data());
     const auto *pb = reinterpret_cast<const char *>(b.data());
     EXPECT_EQ(dessec::hash_texts_equal(pa, pb, 52), 1);
-    for (std::size_t i = 0; i < 52 * 8; ++i) {
-        b[i / 8] ^= static_cast<unsigned char>(1u << (i % 8));
-        EXPECT_EQ(dessec::hash_texts_equal(pa, pb, 52), 0) << i;
-        b[i / 8] ^= static_cast<unsigned char>(1u << (i % 8));
+    for (std::size_t i = 0; i < 52; ++i) {
+        for (unsigned difference = 1; difference < 256; ++difference) {
+            b[i] ^= static_cast<unsigned char>(difference);
+            EXPECT_EQ(dessec::hash_texts_equal(pa, pb, 52), 0) << i << " " << difference;
+            b[i] ^= static_cast<unsigned char>(difference);
+        }
     }
+}
+
+// 51 characters without a comma or a NUL, the last one just before a page
+// that may not be read: the copy stops at the limit.
+TEST(PasswdVerify, StoredTextOf51CharactersEndingOnAGuardPage)
+{
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    void *mapped = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(mapped, MAP_FAILED);
+    auto *pages = static_cast<char *>(mapped);
+    ASSERT_EQ(mprotect(pages + page, page, PROT_NONE), 0);
+    const std::string text = (passwd_crypt("pw", "ab") + std::string(60, 'y')).substr(0, 51);
+    char *stored = pages + page - text.size();
+    std::memcpy(stored, text.data(), text.size());
+    EXPECT_EQ(passwd_verify("pw", stored), 0);
+    munmap(mapped, 2 * page);
 }
 
 TEST(PasswdSaltgen, SaltsAreWellFormedAndVaried)

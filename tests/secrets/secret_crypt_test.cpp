@@ -181,6 +181,16 @@ TEST(SecretKeyRecord, RightPasswordLeavesTheSecretKeyEvenWithFurtherDigits)
     }
 }
 
+TEST(SecretKeyRecord, OneWrongCheckDigitAtAnyOfTheSixteenPlacesFails)
+{
+    for (std::size_t at = 0; at < 16; ++at) {
+        std::string plain = secret_key + secret_key.substr(0, 16);
+        plain[48 + at] = plain[48 + at] == '0' ? '1' : '0';
+        const std::string record = run(xencrypt, plain, "s3cret!").text;
+        EXPECT_EQ(run(decrypt_secret_key, record, "s3cret!").result, 0) << at;
+    }
+}
+
 TEST(SecretKeyRecord, WrongPasswordFailsAndLeavesTheDecryptedText)
 {
     const std::string record = make_record(secret_key, "", "s3cret!");
