@@ -28,8 +28,9 @@ scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DDESSEC_SANITIZE=ON -DDESS
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
-stage windows "exports of the cross-built 32-bit Windows DLL"
-tests/windows/check_dll.sh
+stage windows "32-bit Windows build and distribution, tested under Wine"
+scripts/windows.sh build-windows
+tests/windows/wine_tests.sh build-windows build
 
 stage tsan "calls from many threads at once under ThreadSanitizer"
 scripts/build.sh build-tsan -DDESSEC_TSAN=ON -DDESSEC_BENCH=OFF

@@ -98,6 +98,28 @@ check "open gives back what seal sealed" same "$status:$out" "0:$secret"
 tool "wrong" open --stdin "$record"
 check "open with a wrong password: exit 1" same "$status" 1
 
+# The password typed at a console (a pseudo-terminal that Wine takes for
+# one): typed once the prompt shows, and never echoed.
+typed_at_console() {
+  local fifo=$run/console-in log=$run/console-out pid i
+  rm -f "$fifo"
+  mkfifo "$fifo"
+  (cd "$dist/bin" && exec script -qec "wine ./dessec.exe $*" /dev/null <"$fifo" >"$log" 2>&1) &
+  pid=$!
+  exec 3>"$fifo"
+  for i in $(seq 300); do
+    grep -q 'Password:' "$log" && break
+    sleep 0.1
+  done
+  printf 'password\r' >&3
+  status=0
+  wait $pid || status=$?
+  exec 3>&-
+  out=$(sed 's/\x1b\[[?0-9;]*[A-Za-z]//g' "$log" | tr -d '\r')
+}
+typed_at_console hash --salt ab
+check "hash reads the password from the console without echo" same "$status:$out" $'0:Password:\nabJnggxhB/yWI'
+
 if [ $failures -ne 0 ]; then
   echo "$failures Wine checks failed"
   exit 1
