@@ -169,6 +169,8 @@ int main(void)
     const char *main_result;
     HANDLE thread;
     int i;
+    check(dll != NULL && FreeLibrary(dll) != 0, "loading and unloading without a call between");
+    dll = LoadLibraryA("dessec.dll");
     if (dll == NULL) {
         printf("FAIL: LoadLibrary(dessec.dll): error %lu\n", GetLastError());
         return 1;
