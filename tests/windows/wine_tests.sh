@@ -48,6 +48,7 @@ check "export table" "$root/tests/windows/check_dll.sh" "$dir/build/bin/dessec.d
 
 echo "== unit tests under Wine, against the crypt answers of the Linux run"
 if [ $# -lt 2 ]; then
+  "$root/scripts/install-missing.sh" g++ libssl-dev libgtest-dev libcrypt-dev
   cmake -S "$root" -B "$linux" -G Ninja -DDESSEC_TESTS=ON -DDESSEC_BENCH=OFF >/dev/null
   cmake --build "$linux" --parallel "$(nproc)" --target passwd_test concurrency_test >/dev/null
 fi
@@ -55,7 +56,8 @@ export DESSEC_CRYPT_ANSWERS=$dir/crypt-answers.txt
 rm -f "$DESSEC_CRYPT_ANSWERS"
 "$linux/tests/passwd/passwd_test" --gtest_brief=1 >/dev/null
 "$linux/tests/concurrency/concurrency_test" --gtest_brief=1 >/dev/null
-check "unit tests" ctest --test-dir "$dir/build" --output-on-failure -j "$(nproc)"
+unit_tests() { ctest --test-dir "$dir/build" --output-on-failure -j "$(nproc)" </dev/null; }
+check "unit tests" unit_tests
 
 echo "== programs of our own beside the distribution's DLLs"
 run=$dir/wine-run
