@@ -33,14 +33,15 @@ fetch_openssl_source() {
   for f in /etc/apt/sources.list.d/*.sources; do
     [ -e "$f" ] && sed 's/^Types:.*/Types: deb-src/' "$f" >"$apt/parts/$(basename "$f")"
   done
-  if [ -f /etc/apt/sources.list ]; then
-    sed -n 's/^deb\([[:space:]]\)/deb-src\1/p' /etc/apt/sources.list >"$apt/sources.list"
-  else
-    : >"$apt/sources.list"
-  fi
+  : >"$apt/sources.list"
+  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+    [ -e "$f" ] && sed -n 's/^deb\([[:space:]]\)/deb-src\1/p' "$f" >>"$apt/sources.list"
+  done
   local options=(-o "Dir::Etc::SourceList=$apt/sources.list" -o "Dir::Etc::SourceParts=$apt/parts"
-                 -o "Dir::State::Lists=$apt/lists" -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache= -o APT::Sandbox::User=root)
-  apt-get -qq "${options[@]}" update >&2
+                 -o "Dir::State::Lists=$apt/lists" -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache=
+                 -o APT::Sandbox::User=root)
+  # A source without deb-src entries fails the update but not the lookup.
+  apt-get -qq "${options[@]}" update >&2 || echo "some deb-src indexes are missing" >&2
   # --tar-only: the security suite has answered 404 for the .dsc.
   local tarball
   tarball=$(cd "$apt" && apt-get "${options[@]}" source --print-uris --tar-only openssl 2>/dev/null \
