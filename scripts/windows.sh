@@ -20,7 +20,9 @@ jobs=$(nproc)
 "$root/scripts/install-missing.sh" cmake ninja-build make perl g++-mingw-w64-i686-posix googletest llvm zip
 
 # exports DLL: the names in its export table, one a line.
-exports() { "$target-objdump" -p "$1" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^[[:space:]]*\[ *[0-9]*\] //p'; }
+exports() {
+  "$target-objdump" -p "$1" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^[[:space:]]*\[ *[0-9]*\] //p'
+}
 
 # Fetches OpenSSL's source with deb-src entries made from the machine's own
 # apt sources (same mirrors and suites), in a private list so that the

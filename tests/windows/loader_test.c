@@ -128,6 +128,11 @@ static const char *hash_is(const char *passwd, const char *setting, const char *
     return hash != NULL && strcmp(hash, expected) == 0 ? hash : NULL;
 }
 
+static int is_crypt64(char c)
+{
+    return c != '\0' && strchr("./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", c) != NULL;
+}
+
 static void check_passwd(void)
 {
     verify_fn verify = (verify_fn)by_name("passwd_verify");
@@ -144,10 +149,7 @@ static void check_passwd(void)
     for (i = 0; i < 20; ++i) {
         const int result = ((saltgen_fn)by_name("passwd_saltgen"))(salt);
         const int alpha = isalpha((unsigned char)salt[0]) && isalpha((unsigned char)salt[1]);
-        check(salt[2] == '\0' && strchr("./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", salt[0])
-                  && strchr("./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", salt[1])
-                  && result == alpha,
-              "passwd_saltgen");
+        check(is_crypt64(salt[0]) && is_crypt64(salt[1]) && salt[2] == '\0' && result == alpha, "passwd_saltgen");
         letters += result;
     }
     check(letters > 0, "passwd_saltgen draws letters");
@@ -193,6 +195,7 @@ int main(void)
     check(main_result != NULL && strcmp(main_result, "abJnggxhB/yWI") == 0,
           "the main thread's result is untouched by the other threads");
     check(FreeLibrary(dll) != 0, "FreeLibrary");
-    printf("loader_test: %d exports by name and ordinal, %s\n", export_count, failures ? "FAILED" : "all checks passed");
+    printf("loader_test: %d exports by name and ordinal, %s\n", export_count,
+           failures ? "FAILED" : "all checks passed");
     return failures != 0;
 }
