@@ -59,26 +59,30 @@ fetch_openssl_source() {
 # Cross-builds libcrypto-3.dll with only what the library and its tests call
 # (DES, MD5, big numbers, the random generator): about 2 minutes, against 5
 # for OpenSSL's default set. Prints the prefix: bin/, lib/, include/.
+openssl_options=(no-tests no-module no-engine no-ssl no-tls no-dtls no-sock no-srtp no-ct no-ocsp no-cms no-ts
+                 no-cmp no-srp no-psk no-comp no-aria no-bf no-camellia no-cast no-chacha no-poly1305 no-idea
+                 no-md4 no-mdc2 no-rc2 no-rc4 no-rc5 no-rmd160 no-seed no-siphash no-siv no-sm2 no-sm3 no-sm4
+                 no-whirlpool no-blake2 no-scrypt no-ocb no-gost no-dsa no-dh no-ec no-rfc3779 no-legacy)
 build_libcrypto() {
   local tarball
   tarball=$(fetch_openssl_source)
-  local openssl_version
+  local openssl_version options_key
   openssl_version=$(basename "$tarball" | sed 's/^openssl_\(.*\)\.orig\.tar\..*$/\1/')
-  local prefix=$cache/openssl-$openssl_version-win32
+  options_key=$(echo "${openssl_options[*]}" | md5sum | cut -c1-8)
+  local prefix=$cache/openssl-$openssl_version-win32-$options_key
   if [ ! -f "$prefix/bin/libcrypto-3.dll" ]; then
     echo "== cross-building libcrypto-3.dll $openssl_version (once; cached in $prefix)" >&2
     local work=$cache/openssl-build
     rm -rf "$work" "$prefix"
     mkdir -p "$work"
     tar -xf "$tarball" -C "$work" --strip-components=1
-    (cd "$work" \
-      && ./Configure mingw shared --cross-compile-prefix=$target- no-tests no-module no-engine \
-           no-ssl no-tls no-dtls no-sock no-srtp no-ct no-ocsp no-cms no-ts no-cmp no-srp no-psk no-comp \
-           no-aria no-bf no-camellia no-cast no-chacha no-poly1305 no-idea no-md4 no-mdc2 no-rc2 no-rc4 \
-           no-rc5 no-rmd160 no-seed no-siphash no-siv no-sm2 no-sm3 no-sm4 no-whirlpool no-blake2 \
-           no-scrypt no-ocb no-gost no-dsa no-dh no-ec no-rfc3779 no-legacy >/dev/null \
-      && make -s -j"$jobs" build_generated >/dev/null \
-      && make -s -j"$jobs" libcrypto.dll.a >/dev/null 2>&1) >&2
+    if ! (cd "$work" \
+          && ./Configure mingw shared --cross-compile-prefix=$target- "${openssl_options[@]}" \
+          && make -j"$jobs" build_generated && make -j"$jobs" libcrypto.dll.a) >"$work/build.log" 2>&1; then
+      tail -n 30 "$work/build.log" >&2
+      echo "libcrypto-3.dll: the build failed, see $work/build.log" >&2
+      exit 1
+    fi
     mkdir -p "$prefix/bin" "$prefix/lib" "$prefix/include/openssl"
     "$target-strip" -o "$prefix/bin/libcrypto-3.dll" "$work/libcrypto-3.dll"
     cp "$work/libcrypto.dll.a" "$prefix/lib/"
@@ -118,10 +122,13 @@ gtest=$(build_googletest)
 
 echo "== cross-building the project for 32-bit Windows in $dir/build"
 # One folder for every program and DLL, so that each finds its DLLs beside it;
-# the tests run under Wine through the emulator.
+# the tests run under Wine through the emulator. libcrypto and GoogleTest are
+# named outright, so that a new version's prefix replaces what the cache holds.
 cmake -S "$root" -B "$dir/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-  -DCMAKE_FIND_ROOT_PATH="$openssl;$gtest" -DCMAKE_RUNTIME_OUTPUT_DIRECTORY="$dir/build/bin" \
-  -DCMAKE_CROSSCOMPILING_EMULATOR=wine -DDESSEC_TESTS=ON -DDESSEC_BENCH=OFF >/dev/null
+  -DCMAKE_FIND_ROOT_PATH="$openssl;$gtest" -DOPENSSL_INCLUDE_DIR="$openssl/include" \
+  -DLIB_EAY="$openssl/lib/libcrypto.dll.a" -DGTest_DIR="$gtest/lib/cmake/GTest" \
+  -DCMAKE_RUNTIME_OUTPUT_DIRECTORY="$dir/build/bin" -DCMAKE_CROSSCOMPILING_EMULATOR=wine \
+  -DDESSEC_TESTS=ON -DDESSEC_BENCH=OFF >/dev/null
 cmake --build "$dir/build" --parallel "$jobs"
 cp "$openssl/bin/libcrypto-3.dll" "$dir/build/bin/"
 
