@@ -70,7 +70,7 @@ build_libcrypto() {
   openssl_version=$(basename "$tarball" | sed 's/^openssl_\(.*\)\.orig\.tar\..*$/\1/')
   options_key=$(echo "${openssl_options[*]}" | md5sum | cut -c1-8)
   local prefix=$cache/openssl-$openssl_version-win32-$options_key
-  if [ ! -f "$prefix/bin/libcrypto-3.dll" ]; then
+  if [ ! -f "$prefix/LICENSE.txt" ]; then
     echo "== cross-building libcrypto-3.dll $openssl_version (once; cached in $prefix)" >&2
     local work=$cache/openssl-build
     rm -rf "$work" "$prefix"
@@ -87,6 +87,7 @@ build_libcrypto() {
     "$target-strip" -o "$prefix/bin/libcrypto-3.dll" "$work/libcrypto-3.dll"
     cp "$work/libcrypto.dll.a" "$prefix/lib/"
     cp "$work/include/openssl/"*.h "$prefix/include/openssl/"
+    cp "$work/LICENSE.txt" "$prefix/"
     rm -rf "$work"
   fi
   # Every libcrypto call the library makes must be there.
@@ -140,6 +141,8 @@ mkdir -p "$dist/bin" "$dist/include" "$dist/lib"
 "$target-strip" -o "$dist/bin/dessec.dll" "$dir/build/bin/dessec.dll"
 "$target-strip" -o "$dist/bin/dessec.exe" "$dir/build/bin/dessec.exe"
 cp "$openssl/bin/libcrypto-3.dll" "$dist/bin/"
+# libcrypto's license asks that its text go with every copy.
+cp "$openssl/LICENSE.txt" "$dist/LICENSE-libcrypto.txt"
 cp "$root/include/dessec.h" "$dist/include/"
 sed 's/^LIBRARY dessec$/LIBRARY dessec.dll/' "$root/src/dessec.def" >"$dist/lib/dessec.def"
 cp "$dir/build/libdessec.dll.a" "$dist/lib/"
