@@ -16,9 +16,10 @@ set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
-# Headers and libraries come from the mingw tree or are named explicitly,
-# never from the build machine's own /usr.
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
+# Headers and libraries come from the mingw tree or from prefixes the caller
+# adds (-DCMAKE_FIND_ROOT_PATH=...: libcrypto, GoogleTest), never from the
+# build machine's own /usr.
+list(APPEND CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

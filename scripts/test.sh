@@ -36,8 +36,9 @@ scripts/build.sh build-asan $clang -DCMAKE_BUILD_TYPE=Debug $werror -DDESSEC_SAN
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
-stage windows "exports of the cross-built 32-bit Windows DLL"
-tests/windows/check_dll.sh
+stage windows "32-bit Windows build and distribution, tested under Wine"
+scripts/windows.sh build-windows
+tests/windows/wine_tests.sh build-windows build
 
 stage tsan "clang Release build; calls from many threads at once under ThreadSanitizer"
 scripts/build.sh build-tsan $clang -DCMAKE_BUILD_TYPE=Release $werror -DDESSEC_TSAN=ON \

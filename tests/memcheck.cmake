@@ -4,11 +4,12 @@
 # plain ctest leaves them out; scripts/memcheck.sh runs them with
 # `ctest -C memcheck -L memcheck`. Randomized loops run at 2% of their rounds,
 # as valgrind makes the bit-serial arithmetic very slow.
-# The sanitizer builds have their own checks, and valgrind cannot run them.
+# The sanitizer builds have their own checks, and valgrind cannot run them
+# nor Windows binaries.
 find_program(DESSEC_VALGRIND valgrind)
 
 function(dessec_add_memcheck name)
-  if(NOT DESSEC_VALGRIND OR DESSEC_SANITIZE OR DESSEC_TSAN)
+  if(NOT DESSEC_VALGRIND OR DESSEC_SANITIZE OR DESSEC_TSAN OR WIN32)
     return()
   endif()
   add_test(NAME ${name}_memcheck CONFIGURATIONS memcheck

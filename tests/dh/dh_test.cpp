@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -194,18 +191,16 @@ TEST(DhRules, TextsAreReadAndWrittenByCharacter)
 // Lower-case texts are only read: here they sit on a read-only page.
 TEST(DhRules, LowerCaseTextsMayBeReadOnly)
 {
-    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    void *mem = mmap(nullptr, page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    ASSERT_NE(mem, MAP_FAILED);
-    char *texts = static_cast<char *>(mem);
+    memory_page page;
+    char *texts = page.data();
+    ASSERT_NE(texts, nullptr);
     std::strcpy(texts, "3");
     std::strcpy(texts + 8, "1g");
     std::strcpy(texts + 16, group_modulus.c_str());
-    ASSERT_EQ(mprotect(mem, page, PROT_READ), 0);
+    ASSERT_TRUE(page.make_read_only());
     char out[64] = {};
     dh(texts, texts + 8, texts + 16, out);
     EXPECT_STREQ(out, "0290D741");
-    munmap(mem, page);
 }
 
 TEST(DhKeys, PublicKeyIsThreeToTheSecretInLowerCase)

@@ -30,4 +30,20 @@ inline std::mt19937_64 seeded_rng(std::uint64_t salt = 0) { return std::mt19937_
 
 bytes random_bytes(std::mt19937_64 &rng, std::size_t len);
 
+// A page of its own that can be made read-only, to show that a call only
+// reads what lies there. data() is null when the page could not be had.
+class memory_page {
+public:
+    memory_page();
+    ~memory_page();
+    memory_page(const memory_page &) = delete;
+    memory_page &operator=(const memory_page &) = delete;
+    char *data() const { return data_; }
+    bool make_read_only();
+
+private:
+    char *data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
 }  // namespace dessec_test

@@ -1,46 +1,13 @@
 #!/usr/bin/env bash
-# check_dll.sh [DIR]: cross-builds the library as a 32-bit Windows DLL in DIR
-# (default build-mingw) and checks what a Windows caller sees: exactly the 13
-# exports, by name, ordinals 1 to 13 in the byte order of the names; our own
-# DllMain behind the C runtime's entry point; no DLL needed beyond the
-# system's and libcrypto.
+# check_dll.sh DLL: checks what a Windows caller sees of the cross-built
+# dessec.dll (scripts/windows.sh builds it, with its symbol table): exactly
+# the 13 exports, by name, ordinals 1 to 13 in the byte order of the names;
+# our own DllMain behind the C runtime's entry point; no DLL needed beyond
+# the system's and libcrypto.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-dir=$(realpath -m "${1:-$root/build-mingw}")
+dll=$1
 target=i686-w64-mingw32
-for tool in gcc-posix g++-posix dlltool objdump nm; do
-  command -v "$target-$tool" >/dev/null || { echo "missing $target-$tool (scripts/setup.sh installs it)"; exit 1; }
-done
-echo "== 32-bit Windows DLL, cross-built with mingw-w64"
-
-# libcrypto for the cross build: the build machine's OpenSSL headers in a
-# private folder, with a configuration header for a 32-bit Windows target,
-# and an import library of the few calls the library makes.
-openssl=$dir/openssl
-host_config=/usr/include/$(gcc -print-multiarch)/openssl
-rm -rf "$openssl"
-mkdir -p "$openssl/include/openssl"
-cp /usr/include/openssl/*.h "$host_config/opensslconf.h" "$openssl/include/openssl/"
-cp "$host_config/configuration.h" "$openssl/include/openssl/host-configuration.h"
-cp "$root/cmake/mingw-i686/configuration.h" "$openssl/include/openssl/configuration.h"
-"$target-dlltool" -d "$root/cmake/mingw-i686/libcrypto-3.def" -l "$openssl/libcrypto-3.dll.a"
-
-# The structures the library hands to libcrypto must have a 32-bit
-# libcrypto's layout, and the big-number word its size.
-"$target-gcc-posix" -fsyntax-only -DOPENSSL_API_COMPAT=0x10100000L -I "$openssl/include" -x c - <<'C'
-#include <openssl/bn.h>
-#include <openssl/des.h>
-#include <openssl/md5.h>
-_Static_assert(sizeof(DES_key_schedule) == 128, "DES_key_schedule layout");
-_Static_assert(sizeof(MD5_CTX) == 92, "MD5_CTX layout");
-_Static_assert(BN_BYTES == 4, "32-bit big-number words");
-C
-
-cmake -S "$root" -B "$dir/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-  -DDESSEC_TESTS=OFF -DDESSEC_BENCH=OFF \
-  -DOPENSSL_INCLUDE_DIR="$openssl/include" -DLIB_EAY="$openssl/libcrypto-3.dll.a" >/dev/null
-cmake --build "$dir/build" --target dessec
-dll=$dir/build/dessec.dll
 headers=$("$target-objdump" -p "$dll")
 symbols=$("$target-objdump" -t "$dll")
 
