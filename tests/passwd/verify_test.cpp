@@ -8,8 +8,6 @@
 #include <string>
 
 #include <openssl/rand.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include "crypt_oracle.h"
 #include "dessec.h"
@@ -131,16 +129,12 @@ TEST(PasswdVerify, HashTextsEqualOnlyWhenEveryByteIs)
 // that may not be read: the copy stops at the limit.
 TEST(PasswdVerify, StoredTextOf51CharactersEndingOnAGuardPage)
 {
-    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    void *mapped = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    ASSERT_NE(mapped, MAP_FAILED);
-    auto *pages = static_cast<char *>(mapped);
-    ASSERT_EQ(mprotect(pages + page, page, PROT_NONE), 0);
+    memory_page page;
+    ASSERT_NE(page.data(), nullptr);
     const std::string text = (passwd_crypt("pw", "ab") + std::string(60, 'y')).substr(0, 51);
-    char *stored = pages + page - text.size();
+    char *stored = page.end() - text.size();
     std::memcpy(stored, text.data(), text.size());
     EXPECT_EQ(passwd_verify("pw", stored), 0);
-    munmap(mapped, 2 * page);
 }
 
 TEST(PasswdSaltgen, SaltsAreWellFormedAndVaried)

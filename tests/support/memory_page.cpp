@@ -17,7 +17,12 @@ memory_page::memory_page()
     SYSTEM_INFO info;
     GetSystemInfo(&info);
     size_ = info.dwPageSize;
-    data_ = static_cast<char *>(VirtualAlloc(nullptr, size_, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    data_ = static_cast<char *>(VirtualAlloc(nullptr, 2 * size_, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    DWORD previous = 0;
+    if (data_ != nullptr && VirtualProtect(data_ + size_, size_, PAGE_NOACCESS, &previous) == 0) {
+        VirtualFree(data_, 0, MEM_RELEASE);
+        data_ = nullptr;
+    }
 }
 
 memory_page::~memory_page()
@@ -36,14 +41,18 @@ bool memory_page::make_read_only()
 
 memory_page::memory_page() : size_(static_cast<std::size_t>(sysconf(_SC_PAGESIZE)))
 {
-    void *mem = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void *mem = mmap(nullptr, 2 * size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     data_ = mem == MAP_FAILED ? nullptr : static_cast<char *>(mem);
+    if (data_ != nullptr && mprotect(data_ + size_, size_, PROT_NONE) != 0) {
+        munmap(data_, 2 * size_);
+        data_ = nullptr;
+    }
 }
 
 memory_page::~memory_page()
 {
     if (data_ != nullptr)
-        munmap(data_, size_);
+        munmap(data_, 2 * size_);
 }
 
 bool memory_page::make_read_only() { return data_ != nullptr && mprotect(data_, size_, PROT_READ) == 0; }

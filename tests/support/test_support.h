@@ -31,7 +31,9 @@ inline std::mt19937_64 seeded_rng(std::uint64_t salt = 0) { return std::mt19937_
 bytes random_bytes(std::mt19937_64 &rng, std::size_t len);
 
 // A page of its own that can be made read-only, to show that a call only
-// reads what lies there. data() is null when the page could not be had.
+// reads what lies there, followed by a page that may not be touched at all,
+// to show that a call stops at the end of a text placed at end(). data() is
+// null when the pages could not be had.
 class memory_page {
 public:
     memory_page();
@@ -39,6 +41,7 @@ public:
     memory_page(const memory_page &) = delete;
     memory_page &operator=(const memory_page &) = delete;
     char *data() const { return data_; }
+    char *end() const { return data_ + size_; }
     bool make_read_only();
 
 private:
