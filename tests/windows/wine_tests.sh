@@ -28,12 +28,13 @@ failures=0
 status=0
 out=""
 # check WHAT COMMAND...: runs one check and counts it.
+err=""
 check() {
   local what=$1; shift
   if "$@"; then
     echo "ok: $what"
   else
-    echo "FAIL: $what (status $status, output: $out)"
+    echo "FAIL: $what (status $status, output: $out${err:+, stderr: $err})"
     failures=$((failures + 1))
   fi
   status=0
@@ -80,12 +81,13 @@ for program in loader_test linked_mingw linked_msvc_lib; do
 done
 
 echo "== dessec.exe from the distribution"
-# tool INPUT ARGS...: runs the tool with INPUT on standard input; out and
-# status keep what it wrote and its exit status.
+# tool INPUT ARGS...: runs the tool with INPUT on standard input; out, err
+# and status keep what it wrote to stdout and to stderr and its exit status.
 tool() {
   local input=$1; shift
   status=0
-  out=$(cd "$dist/bin" && printf '%s' "$input" | wine ./dessec.exe "$@" 2>&1 | tr -d '\r') || status=$?
+  out=$(cd "$dist/bin" && printf '%s' "$input" | wine ./dessec.exe "$@" 2>"$run/stderr" | tr -d '\r') || status=$?
+  err=$(tr -d '\r' <"$run/stderr")
 }
 tool "" keygen
 check "keygen" matches "$status:$out" $'^0:secret: ([0-9a-f]{48})\npublic: [0-9a-f]+$'
@@ -96,35 +98,41 @@ tool "password" verify --stdin abJnggxhB/yWI
 check "verify --stdin, right password: exit 0" same "$status:$out" "0:match"
 tool "passwore" verify --stdin abJnggxhB/yWI
 check "verify --stdin, wrong password: exit 1" same "$status:$out" "1:mismatch"
-tool "pass word" seal --stdin "$secret"
+printf '%s\n' "$secret" >"$run/secret"
+tool "pass wd" seal --stdin --secret-file "Z:$run/secret"
 record=$out
-check "seal" matches "$status:$record" '^0:[0-9a-f]{64}$'
-tool "pass word" open --stdin "$record"
+check "seal" matches "$status:$record:$err" '^0:[0-9a-f]{64}:$'
+tool "pass wd" open --stdin "$record"
 check "open gives back what seal sealed" same "$status:$out" "0:$secret"
 tool "wrong" open --stdin "$record"
 check "open with a wrong password: exit 1" same "$status" 1
 
 # The password typed at a console (a pseudo-terminal that Wine takes for
-# one): typed once the prompt shows, and never echoed.
+# one): typed at each of PROMPTS prompts once it shows, and never echoed.
+# typed_at_console PROMPTS ARGS...
 typed_at_console() {
-  local fifo=$run/console-in log=$run/console-out pid i
+  local prompts=$1 fifo=$run/console-in log=$run/console-out pid i n; shift
   rm -f "$fifo"
   mkfifo "$fifo"
-  (cd "$dist/bin" && exec script -qec "wine ./dessec.exe $*" /dev/null <"$fifo" >"$log" 2>&1) &
+  (cd "$dist/bin" && exec timeout 120 script -qec "wine ./dessec.exe $*" /dev/null <"$fifo" >"$log" 2>&1) &
   pid=$!
   exec 3>"$fifo"
-  for i in $(seq 300); do
-    grep -q 'Password:' "$log" && break
-    sleep 0.1
+  for n in $(seq "$prompts"); do
+    for i in $(seq 300); do
+      [ "$(grep -o 'Password:' "$log" | wc -l)" -ge "$n" ] && break
+      sleep 0.1
+    done
+    printf 'password\r' >&3
   done
-  printf 'password\r' >&3
-  status=0
+  status=0 err=""
   wait $pid || status=$?
   exec 3>&-
   out=$(sed 's/\x1b\[[?0-9;]*[A-Za-z]//g' "$log" | tr -d '\r')
 }
-typed_at_console hash --salt ab
-check "hash reads the password from the console without echo" same "$status:$out" $'0:Password:\nabJnggxhB/yWI'
+typed_at_console 2 hash --salt ab
+check "hash asks twice at the console, without echo" same "$status:$out" $'0:Password:\nVerifying - Password:\nabJnggxhB/yWI'
+typed_at_console 1 verify abJnggxhB/yWI
+check "verify asks once at the console, without echo" same "$status:$out" $'0:Password:\nmatch'
 
 if [ $failures -ne 0 ]; then
   echo "$failures Wine checks failed"
