@@ -1,10 +1,13 @@
-// dh on the fixed group beside OpenSSL's BN_mod_exp on the same texts, hex
-// parsing and printing included on both sides. Every name holds "dh", so
-// --benchmark_filter=dh runs the pairs.
+// dh on the fixed group beside OpenSSL's BN_mod_exp and GMP's mpz_powm_sec
+// (constant time) and mpz_powm on the same texts, hex parsing and printing
+// included on every side. The public key is dh_keysGenerator's
+// exponentiation, base 3; the common key is the agreement, a peer's public
+// key as base. Every name holds "dh", so --benchmark_filter=dh runs them all.
 #include <benchmark/benchmark.h>
 
 #include <string>
 
+#include <gmp.h>
 #include <openssl/bn.h>
 #include <openssl/crypto.h>
 
@@ -62,10 +65,37 @@ void run_openssl(benchmark::State &state, base_text base)
     BN_CTX_free(ctx);
 }
 
+using gmp_power = void (*)(mpz_ptr, mpz_srcptr, mpz_srcptr, mpz_srcptr);
+
+void run_gmp(benchmark::State &state, base_text base, gmp_power power)
+{
+    dh_texts t;
+    char out[51];
+    mpz_t b, e, m, r;
+    mpz_inits(b, e, m, r, nullptr);
+    for (auto _ : state) {
+        mpz_set_str(b, (t.*base).c_str(), 16);
+        mpz_set_str(e, t.secret.c_str(), 16);
+        mpz_set_str(m, t.modulus.c_str(), 16);
+        power(r, b, e, m);
+        mpz_get_str(out, 16, r);
+        benchmark::DoNotOptimize(out);
+    }
+    mpz_clears(b, e, m, r, nullptr);
+}
+
 void BM_dessec_dh_public_key(benchmark::State &state) { run_dessec(state, &dh_texts::three); }
 void BM_openssl_BN_mod_exp_dh_public_key(benchmark::State &state) { run_openssl(state, &dh_texts::three); }
 void BM_dessec_dh_common_key(benchmark::State &state) { run_dessec(state, &dh_texts::peer_public); }
 void BM_openssl_BN_mod_exp_dh_common_key(benchmark::State &state) { run_openssl(state, &dh_texts::peer_public); }
+
+void BM_gmp_mpz_powm_sec_dh_public_key(benchmark::State &state) { run_gmp(state, &dh_texts::three, mpz_powm_sec); }
+void BM_gmp_mpz_powm_dh_public_key(benchmark::State &state) { run_gmp(state, &dh_texts::three, mpz_powm); }
+void BM_gmp_mpz_powm_sec_dh_common_key(benchmark::State &state)
+{
+    run_gmp(state, &dh_texts::peer_public, mpz_powm_sec);
+}
+void BM_gmp_mpz_powm_dh_common_key(benchmark::State &state) { run_gmp(state, &dh_texts::peer_public, mpz_powm); }
 
 }  // namespace
 
@@ -73,3 +103,7 @@ BENCHMARK(BM_dessec_dh_public_key)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_openssl_BN_mod_exp_dh_public_key)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_dessec_dh_common_key)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_openssl_BN_mod_exp_dh_common_key)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_gmp_mpz_powm_sec_dh_public_key)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_gmp_mpz_powm_dh_public_key)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_gmp_mpz_powm_sec_dh_common_key)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_gmp_mpz_powm_dh_common_key)->Unit(benchmark::kMicrosecond);

@@ -155,6 +155,98 @@ void montgomery_multiply(word *out, const word *a, const word *b, const montgome
     OPENSSL_cleanse(t, sizeof t);
 }
 
+
+// Three words, the fixed group's size, have a multiplication and a squaring
+// of their own: the whole six-word product first (six word products instead
+// of nine for a square), then three rounds of reduction.
+using product_3 = word[6];
+
+void multiply_3(product_3 t, const word *a, const word *b)
+{
+    dh_wide s{};
+    word carry;
+    for (int i = 0; i < 3; ++i) {
+        carry = 0;
+        for (int j = 0; j < 3; ++j) {
+            s = dh_mul_add(a[j], b[i], i == 0 ? 0 : t[i + j], carry);
+            t[i + j] = s.low;
+            carry = s.high;
+        }
+        t[i + 3] = carry;
+    }
+}
+
+// The cross products a0 a1, a0 a2 and a1 a2 once, doubled by a shift, then
+// the squares of the words on the diagonal.
+void square_3(product_3 t, const word *a)
+{
+    dh_wide s = dh_mul_add(a[0], a[1], 0, 0);
+    t[1] = s.low;
+    s = dh_mul_add(a[0], a[2], s.high, 0);
+    t[2] = s.low;
+    s = dh_mul_add(a[1], a[2], s.high, 0);
+    t[3] = s.low;
+    t[4] = s.high;
+    t[5] = t[4] >> 63;
+    for (int j = 4; j > 1; --j)
+        t[j] = t[j] << 1 | t[j - 1] >> 63;
+    t[1] <<= 1;
+    word carry = 0;
+    for (int j = 0; j < 3; ++j) {
+        const dh_wide d = dh_mul_add(a[j], a[j], 0, 0);
+        s = j == 0 ? dh_wide{d.low, 0} : add_carry(t[2 * j], d.low, carry);
+        t[2 * j] = s.low;
+        s = add_carry(t[2 * j + 1], d.high, s.high);
+        t[2 * j + 1] = s.low;
+        carry = s.high;
+    }
+}
+
+// out := t / R mod m, below m, for t below R m. Round i adds q m at word i
+// to clear it; the carry out of word i + 3 waits in `top` for the next round.
+void reduce_3(word *out, product_3 t, const montgomery<3> &ctx)
+{
+    word top = 0;
+    for (int i = 0; i < 3; ++i) {
+        const word q = t[i] * ctx.inverse;
+        word carry = dh_mul_add(q, ctx.modulus[0], t[i], 0).high;
+        for (int j = 1; j < 3; ++j) {
+            const dh_wide s = dh_mul_add(q, ctx.modulus[j], t[i + j], carry);
+            t[i + j] = s.low;
+            carry = s.high;
+        }
+        const dh_wide s = add_carry(t[i + 3], carry, top);
+        t[i + 3] = s.low;
+        top = s.high;
+    }
+    subtract_modulus_if_above<3>(out, t + 3, top, ctx.modulus);
+}
+
+template <>
+void montgomery_multiply<3>(word *out, const word *a, const word *b, const montgomery<3> &ctx)
+{
+    product_3 t;
+    multiply_3(t, a, b);
+    reduce_3(out, t, ctx);
+    OPENSSL_cleanse(t, sizeof t);
+}
+
+// out := a * a / R mod m, below m, for a below m; out may be a.
+template <int N>
+void montgomery_square(word *out, const word *a, const montgomery<N> &ctx)
+{
+    montgomery_multiply<N>(out, a, a, ctx);
+}
+
+template <>
+void montgomery_square<3>(word *out, const word *a, const montgomery<3> &ctx)
+{
+    product_3 t;
+    square_3(t, a);
+    reduce_3(out, t, ctx);
+    OPENSSL_cleanse(t, sizeof t);
+}
+
 // R^2 mod m. The highest power of 2 below m (odd and above 1) is doubled up
 // to 2^(64N + 2N) = R * 2^(2N) mod m, and five Montgomery squarings take
 // that to R * 2^(2N * 2^5) = R^2. The count of doublings depends on the
@@ -213,13 +305,32 @@ struct fast_power {
 // multiplication by a table entry per window, the entry for a zero window
 // being Montgomery's 1.
 template <int N>
-void exponentiate(dh_workspace &ws)
+montgomery<N> context_of(const word *modulus)
 {
     montgomery<N> ctx{};
-    word modulus[number_words];
-    load_number(modulus, ws.modulus);
     std::memcpy(ctx.modulus, modulus, sizeof ctx.modulus);
     ctx.inverse = negated_inverse(ctx.modulus[0]);
+    return ctx;
+}
+
+// result := power / R, out of Montgomery form, as the workspace's result.
+template <int N>
+void store_result(dh_workspace &ws, word *power, const montgomery<N> &ctx)
+{
+    const word one[N] = {1};
+    montgomery_multiply<N>(power, power, one, ctx);
+    word result[number_words] = {};
+    std::memcpy(result, power, N * sizeof(word));
+    store_number(ws.result, result);
+    OPENSSL_cleanse(result, sizeof result);
+}
+
+template <int N>
+void exponentiate(dh_workspace &ws)
+{
+    word modulus[number_words];
+    load_number(modulus, ws.modulus);
+    const montgomery<N> ctx = context_of<N>(modulus);
     word r2[N];
     square_of_r<N>(r2, ctx);
     const word one[N] = {1};
@@ -240,16 +351,79 @@ void exponentiate(dh_workspace &ws)
     select_entry<N>(f.power, f.table, window_at(ws.exponent, 0));
     for (int k = 1; k < windows; ++k) {
         for (int s = 0; s < window_bits; ++s)
-            montgomery_multiply<N>(f.power, f.power, f.power, ctx);
+            montgomery_square<N>(f.power, f.power, ctx);
         select_entry<N>(f.factor, f.table, window_at(ws.exponent, k));
         montgomery_multiply<N>(f.power, f.power, f.factor, ctx);
     }
-    montgomery_multiply<N>(f.power, f.power, one, ctx);
-    word result[number_words] = {};
-    std::memcpy(result, f.power, sizeof f.power);
-    store_number(ws.result, result);
+    store_result<N>(ws, f.power, ctx);
     OPENSSL_cleanse(&f, sizeof f);
-    OPENSSL_cleanse(result, sizeof result);
+}
+
+// The fixed group: base 3 and a modulus of three words, least significant first.
+constexpr word group_modulus[number_words] = {0xc716e22d0944b88bu, 0xc626e7efd637df76u, 0xd4a0ba0250b6fd2eu, 0};
+
+// 3^(d * 16^k) * R mod m for every digit d and every place k of the
+// exponent in hexadecimal, so that 3^e is the product of one entry per
+// place: windows multiplications and no squaring. The entries are public.
+struct powers_of_three {
+    montgomery<3> ctx;
+    word entry[windows][table_size][3];
+};
+
+powers_of_three make_powers_of_three()
+{
+    powers_of_three p{context_of<3>(group_modulus), {}};
+    word r2[3];
+    square_of_r<3>(r2, p.ctx);
+    const word one[3] = {1}, three[3] = {3};
+    for (int k = 0; k < windows; ++k) {
+        montgomery_multiply<3>(p.entry[k][0], r2, one, p.ctx);
+        if (k == 0) {
+            montgomery_multiply<3>(p.entry[0][1], r2, three, p.ctx);
+        } else {
+            std::memcpy(p.entry[k][1], p.entry[k - 1][1], sizeof p.entry[k][1]);
+            for (int s = 0; s < window_bits; ++s)
+                montgomery_square<3>(p.entry[k][1], p.entry[k][1], p.ctx);
+        }
+        for (int d = 2; d < table_size; ++d)
+            montgomery_multiply<3>(p.entry[k][d], p.entry[k][d - 1], p.entry[k][1], p.ctx);
+    }
+    return p;
+}
+
+// Built at the first use; the initialisation of a local static is thread-safe.
+const powers_of_three &three_powers()
+{
+    static const powers_of_three table = make_powers_of_three();
+    return table;
+}
+
+bool is_group_modulus(const dh_workspace &ws)
+{
+    if (ws.width != dh_width)
+        return false;
+    word modulus[number_words];
+    load_number(modulus, ws.modulus);
+    return std::memcmp(modulus, group_modulus, sizeof modulus) == 0;
+}
+
+// The secret-bearing numbers of one fixed-base exponentiation, wiped together.
+struct fixed_power {
+    word power[3];
+    word factor[3];
+};
+
+void exponentiate_three(dh_workspace &ws)
+{
+    const powers_of_three &p = three_powers();
+    fixed_power f;
+    select_entry<3>(f.power, p.entry[windows - 1], window_at(ws.exponent, 0));
+    for (int k = 1; k < windows; ++k) {
+        select_entry<3>(f.factor, p.entry[windows - 1 - k], window_at(ws.exponent, k));
+        montgomery_multiply<3>(f.power, f.power, f.factor, p.ctx);
+    }
+    store_result<3>(ws, f.power, p.ctx);
+    OPENSSL_cleanse(&f, sizeof f);
 }
 
 }  // namespace
@@ -262,6 +436,14 @@ bool dh_exponentiate_fast(dh_workspace &ws)
         exponentiate<3>(ws);
     else
         exponentiate<4>(ws);
+    return true;
+}
+
+bool dh_exponentiate_fixed_base(dh_workspace &ws)
+{
+    if (!is_group_modulus(ws))
+        return false;
+    exponentiate_three(ws);
     return true;
 }
 
