@@ -10,6 +10,10 @@
 #include <bit>
 #include <cstring>
 
+#if defined(__x86_64__)
+#include <cpuid.h>
+#endif
+
 #include <openssl/crypto.h>
 
 namespace dessec {
@@ -158,77 +162,194 @@ void montgomery_multiply(word *out, const word *a, const word *b, const montgome
 
 // Three words, the fixed group's size, have a multiplication and a squaring
 // of their own: the whole six-word product first (six word products instead
-// of nine for a square), then three rounds of reduction.
-using product_3 = word[6];
+// of nine for a square), then three rounds of reduction. They work on named
+// words, which the compiler keeps in registers; wiping them would force
+// them through memory at every multiplication, so only the numbers between
+// multiplications are wiped, by the callers.
+struct product_3 {
+    word t0, t1, t2, t3, t4, t5;
+};
 
-void multiply_3(product_3 t, const word *a, const word *b)
+// low := low + x * y + carry, carry := the high word.
+[[gnu::always_inline]] inline void mul_add_into(word &low, word &carry, word x, word y)
 {
-    dh_wide s{};
-    word carry;
-    for (int i = 0; i < 3; ++i) {
-        carry = 0;
-        for (int j = 0; j < 3; ++j) {
-            s = dh_mul_add(a[j], b[i], i == 0 ? 0 : t[i + j], carry);
-            t[i + j] = s.low;
-            carry = s.high;
-        }
-        t[i + 3] = carry;
-    }
+    const dh_wide s = dh_mul_add(x, y, low, carry);
+    low = s.low;
+    carry = s.high;
+}
+
+[[gnu::always_inline]] inline product_3 multiply_3(const word *a, const word *b)
+{
+    product_3 p{};
+    word carry = 0;
+    mul_add_into(p.t0, carry, a[0], b[0]);
+    mul_add_into(p.t1, carry, a[1], b[0]);
+    mul_add_into(p.t2, carry, a[2], b[0]);
+    p.t3 = carry;
+    carry = 0;
+    mul_add_into(p.t1, carry, a[0], b[1]);
+    mul_add_into(p.t2, carry, a[1], b[1]);
+    mul_add_into(p.t3, carry, a[2], b[1]);
+    p.t4 = carry;
+    carry = 0;
+    mul_add_into(p.t2, carry, a[0], b[2]);
+    mul_add_into(p.t3, carry, a[1], b[2]);
+    mul_add_into(p.t4, carry, a[2], b[2]);
+    p.t5 = carry;
+    return p;
 }
 
 // The cross products a0 a1, a0 a2 and a1 a2 once, doubled by a shift, then
 // the squares of the words on the diagonal.
-void square_3(product_3 t, const word *a)
+[[gnu::always_inline]] inline product_3 square_3(const word *a)
 {
-    dh_wide s = dh_mul_add(a[0], a[1], 0, 0);
-    t[1] = s.low;
-    s = dh_mul_add(a[0], a[2], s.high, 0);
-    t[2] = s.low;
-    s = dh_mul_add(a[1], a[2], s.high, 0);
-    t[3] = s.low;
-    t[4] = s.high;
-    t[5] = t[4] >> 63;
-    for (int j = 4; j > 1; --j)
-        t[j] = t[j] << 1 | t[j - 1] >> 63;
-    t[1] <<= 1;
+    product_3 p{};
     word carry = 0;
-    for (int j = 0; j < 3; ++j) {
-        const dh_wide d = dh_mul_add(a[j], a[j], 0, 0);
-        s = j == 0 ? dh_wide{d.low, 0} : add_carry(t[2 * j], d.low, carry);
-        t[2 * j] = s.low;
-        s = add_carry(t[2 * j + 1], d.high, s.high);
-        t[2 * j + 1] = s.low;
-        carry = s.high;
-    }
+    mul_add_into(p.t1, carry, a[0], a[1]);
+    mul_add_into(p.t2, carry, a[0], a[2]);
+    p.t3 = carry;
+    carry = 0;
+    mul_add_into(p.t3, carry, a[1], a[2]);
+    p.t4 = carry;
+    p.t5 = p.t4 >> 63;
+    p.t4 = p.t4 << 1 | p.t3 >> 63;
+    p.t3 = p.t3 << 1 | p.t2 >> 63;
+    p.t2 = p.t2 << 1 | p.t1 >> 63;
+    p.t1 <<= 1;
+    const dh_wide d0 = dh_mul_add(a[0], a[0], 0, 0), d1 = dh_mul_add(a[1], a[1], 0, 0),
+                  d2 = dh_mul_add(a[2], a[2], 0, 0);
+    p.t0 = d0.low;
+    dh_wide s = add_carry(p.t1, d0.high, 0);
+    p.t1 = s.low;
+    s = add_carry(p.t2, d1.low, s.high);
+    p.t2 = s.low;
+    s = add_carry(p.t3, d1.high, s.high);
+    p.t3 = s.low;
+    s = add_carry(p.t4, d2.low, s.high);
+    p.t4 = s.low;
+    p.t5 += d2.high + s.high;
+    return p;
 }
 
-// out := t / R mod m, below m, for t below R m. Round i adds q m at word i
-// to clear it; the carry out of word i + 3 waits in `top` for the next round.
-void reduce_3(word *out, product_3 t, const montgomery<3> &ctx)
+// One round of reduction: q m added at t0 clears it, the carry lands in t3
+// and the carry out of t3 waits in top for the next round.
+[[gnu::always_inline]] inline void reduce_round(word t0, word &t1, word &t2, word &t3, word &top,
+                                                 const montgomery<3> &ctx)
+{
+    const word q = t0 * ctx.inverse;
+    word carry = dh_mul_add(q, ctx.modulus[0], t0, 0).high;
+    mul_add_into(t1, carry, q, ctx.modulus[1]);
+    mul_add_into(t2, carry, q, ctx.modulus[2]);
+    const dh_wide s = add_carry(t3, carry, top);
+    t3 = s.low;
+    top = s.high;
+}
+
+// out := p / R mod m, below m, for p below R m.
+[[gnu::always_inline]] inline void reduce_3(word *out, product_3 p, const montgomery<3> &ctx)
 {
     word top = 0;
-    for (int i = 0; i < 3; ++i) {
-        const word q = t[i] * ctx.inverse;
-        word carry = dh_mul_add(q, ctx.modulus[0], t[i], 0).high;
-        for (int j = 1; j < 3; ++j) {
-            const dh_wide s = dh_mul_add(q, ctx.modulus[j], t[i + j], carry);
-            t[i + j] = s.low;
-            carry = s.high;
-        }
-        const dh_wide s = add_carry(t[i + 3], carry, top);
-        t[i + 3] = s.low;
-        top = s.high;
-    }
-    subtract_modulus_if_above<3>(out, t + 3, top, ctx.modulus);
+    reduce_round(p.t0, p.t1, p.t2, p.t3, top, ctx);
+    reduce_round(p.t1, p.t2, p.t3, p.t4, top, ctx);
+    reduce_round(p.t2, p.t3, p.t4, p.t5, top, ctx);
+    const word high[3] = {p.t3, p.t4, p.t5};
+    subtract_modulus_if_above<3>(out, high, top, ctx.modulus);
 }
+
+#if defined(__x86_64__)
+// Where the processor has mulx, adcx and adox (BMI2 and ADX), the product
+// and its reduction take two carry chains at once, CF and OF, over
+// flag-neutral multiplications: some half the instructions of the code the
+// compiler makes from 128-bit arithmetic. The processor is asked once.
+bool has_carry_chains()
+{
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    constexpr unsigned bmi2 = 1u << 8, adx = 1u << 19;
+    return __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) != 0 && (ebx & (bmi2 | adx)) == (bmi2 | adx);
+}
+
+bool carry_chains()
+{
+    static const bool available = has_carry_chains();
+    return available;
+}
+
+// A row of the product: t[i..i+3] += a * b[i], rdx holding b[i], the new
+// top word written by the last mulx.
+#define DH_PRODUCT_ROW(b, t1, t2, t3, t4)                                                   \
+    "movq " b ", %%rdx\n\t"                                                                \
+    "xorl %k[zero], %k[zero]\n\t"                                                          \
+    "mulxq 0(%[a]), %[lo], %[hi]\n\t"                                                      \
+    "adcxq %[lo], %[" t1 "]\n\t"                                                           \
+    "adoxq %[hi], %[" t2 "]\n\t"                                                           \
+    "mulxq 8(%[a]), %[lo], %[hi]\n\t"                                                      \
+    "adcxq %[lo], %[" t2 "]\n\t"                                                           \
+    "adoxq %[hi], %[" t3 "]\n\t"                                                           \
+    "mulxq 16(%[a]), %[lo], %[" t4 "]\n\t"                                                 \
+    "adcxq %[lo], %[" t3 "]\n\t"                                                           \
+    "adoxq %[zero], %[" t4 "]\n\t"                                                         \
+    "adcxq %[zero], %[" t4 "]\n\t"
+
+// A round of reduction, as reduce_round: q m added at t0 clears it, and t0's
+// register then takes the carry out of t3. The previous round's carry joins
+// the high word of q m2, which it cannot overflow, by `join`.
+#define DH_JOIN_TOP(top) "leaq (%[hi], %[" top "]), %[hi]\n\t"
+#define DH_REDUCE_ROUND(t0, t1, t2, t3, join)                                                \
+    "movq %[" t0 "], %%rdx\n\t"                                                            \
+    "imulq 24(%[m]), %%rdx\n\t"                                                            \
+    "xorl %k[zero], %k[zero]\n\t"                                                          \
+    "mulxq 0(%[m]), %[lo], %[hi]\n\t"                                                      \
+    "adcxq %[lo], %[" t0 "]\n\t"                                                           \
+    "adoxq %[hi], %[" t1 "]\n\t"                                                           \
+    "mulxq 8(%[m]), %[lo], %[hi]\n\t"                                                      \
+    "adcxq %[lo], %[" t1 "]\n\t"                                                           \
+    "adoxq %[hi], %[" t2 "]\n\t"                                                           \
+    "mulxq 16(%[m]), %[lo], %[hi]\n\t"                                                     \
+    "adcxq %[lo], %[" t2 "]\n\t"                                                           \
+    join                                                                                    \
+    "adoxq %[hi], %[" t3 "]\n\t"                                                           \
+    "adcxq %[zero], %[" t3 "]\n\t"                                                         \
+    "adcxq %[zero], %[" t0 "]\n\t"                                                         \
+    "adoxq %[zero], %[" t0 "]\n\t"
+
+// out := a * b / R mod m as montgomery_multiply<3>, by the carry chains.
+[[gnu::target("bmi2,adx")]] void multiply_by_carry_chains(word *out, const word *a, const word *b,
+                                                          const montgomery<3> &ctx)
+{
+    word t0, t1, t2, t3, t4, t5, lo, hi, zero;
+    __asm__("movq 0(%[b]), %%rdx\n\t"
+            "mulxq 0(%[a]), %[t0], %[t1]\n\t"
+            "mulxq 8(%[a]), %[lo], %[t2]\n\t"
+            "addq %[lo], %[t1]\n\t"
+            "mulxq 16(%[a]), %[lo], %[t3]\n\t"
+            "adcq %[lo], %[t2]\n\t"
+            "adcq $0, %[t3]\n\t"
+            DH_PRODUCT_ROW("8(%[b])", "t1", "t2", "t3", "t4")
+            DH_PRODUCT_ROW("16(%[b])", "t2", "t3", "t4", "t5")
+            DH_REDUCE_ROUND("t0", "t1", "t2", "t3", "")
+            DH_REDUCE_ROUND("t1", "t2", "t3", "t4", DH_JOIN_TOP("t0"))
+            DH_REDUCE_ROUND("t2", "t3", "t4", "t5", DH_JOIN_TOP("t1"))
+            : [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [t3] "=&r"(t3), [t4] "=&r"(t4), [t5] "=&r"(t5),
+              [lo] "=&r"(lo), [hi] "=&r"(hi), [zero] "=&r"(zero)
+            : [a] "r"(a), [b] "r"(b), [m] "r"(&ctx)
+            : "rdx", "cc", "memory");
+    const word high[3] = {t3, t4, t5};
+    subtract_modulus_if_above<3>(out, high, t2, ctx.modulus);
+}
+
+#undef DH_PRODUCT_ROW
+#undef DH_JOIN_TOP
+#undef DH_REDUCE_ROUND
+#endif
 
 template <>
 void montgomery_multiply<3>(word *out, const word *a, const word *b, const montgomery<3> &ctx)
 {
-    product_3 t;
-    multiply_3(t, a, b);
-    reduce_3(out, t, ctx);
-    OPENSSL_cleanse(t, sizeof t);
+#if defined(__x86_64__)
+    if (carry_chains())
+        return multiply_by_carry_chains(out, a, b, ctx);
+#endif
+    reduce_3(out, multiply_3(a, b), ctx);
 }
 
 // out := a * a / R mod m, below m, for a below m; out may be a.
@@ -241,10 +362,11 @@ void montgomery_square(word *out, const word *a, const montgomery<N> &ctx)
 template <>
 void montgomery_square<3>(word *out, const word *a, const montgomery<3> &ctx)
 {
-    product_3 t;
-    square_3(t, a);
-    reduce_3(out, t, ctx);
-    OPENSSL_cleanse(t, sizeof t);
+#if defined(__x86_64__)
+    if (carry_chains())
+        return multiply_by_carry_chains(out, a, a, ctx);
+#endif
+    reduce_3(out, square_3(a), ctx);
 }
 
 // R^2 mod m. The highest power of 2 below m (odd and above 1) is doubled up
