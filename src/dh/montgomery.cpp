@@ -275,17 +275,18 @@ bool carry_chains()
 }
 
 // A row of the product: t[i..i+3] += a * b[i], rdx holding b[i], the new
-// top word written by the last mulx.
-#define DH_PRODUCT_ROW(b, t1, t2, t3, t4)                                                   \
+// top word written by the last mulx. The words of a are the operands
+// a0, a1 and a2: in memory or in registers.
+#define DH_PRODUCT_ROW(b, a0, a1, a2, t1, t2, t3, t4)                                                   \
     "movq " b ", %%rdx\n\t"                                                                \
-    "xorl %k[zero], %k[zero]\n\t"                                                          \
-    "mulxq 0(%[a]), %[lo], %[hi]\n\t"                                                      \
+    "xorl %k[lo], %k[lo]\n\t"                                                              \
+    "mulxq " a0 ", %[lo], %[hi]\n\t"                                              \
     "adcxq %[lo], %[" t1 "]\n\t"                                                           \
     "adoxq %[hi], %[" t2 "]\n\t"                                                           \
-    "mulxq 8(%[a]), %[lo], %[hi]\n\t"                                                      \
+    "mulxq " a1 ", %[lo], %[hi]\n\t"                                              \
     "adcxq %[lo], %[" t2 "]\n\t"                                                           \
     "adoxq %[hi], %[" t3 "]\n\t"                                                           \
-    "mulxq 16(%[a]), %[lo], %[" t4 "]\n\t"                                                 \
+    "mulxq " a2 ", %[lo], %[" t4 "]\n\t"                                          \
     "adcxq %[lo], %[" t3 "]\n\t"                                                           \
     "adoxq %[zero], %[" t4 "]\n\t"                                                         \
     "adcxq %[zero], %[" t4 "]\n\t"
@@ -297,7 +298,7 @@ bool carry_chains()
 #define DH_REDUCE_ROUND(t0, t1, t2, t3, join)                                                \
     "movq %[" t0 "], %%rdx\n\t"                                                            \
     "imulq 24(%[m]), %%rdx\n\t"                                                            \
-    "xorl %k[zero], %k[zero]\n\t"                                                          \
+    "xorl %k[lo], %k[lo]\n\t"                                                              \
     "mulxq 0(%[m]), %[lo], %[hi]\n\t"                                                      \
     "adcxq %[lo], %[" t0 "]\n\t"                                                           \
     "adoxq %[hi], %[" t1 "]\n\t"                                                           \
@@ -316,7 +317,8 @@ bool carry_chains()
 [[gnu::target("bmi2,adx")]] void multiply_by_carry_chains(word *out, const word *a, const word *b,
                                                           const montgomery<3> &ctx)
 {
-    word t0, t1, t2, t3, t4, t5, lo, hi, zero;
+    static constexpr word zero = 0;
+    word t0, t1, t2, t3, t4, t5, lo, hi;
     __asm__("movq 0(%[b]), %%rdx\n\t"
             "mulxq 0(%[a]), %[t0], %[t1]\n\t"
             "mulxq 8(%[a]), %[lo], %[t2]\n\t"
@@ -324,17 +326,53 @@ bool carry_chains()
             "mulxq 16(%[a]), %[lo], %[t3]\n\t"
             "adcq %[lo], %[t2]\n\t"
             "adcq $0, %[t3]\n\t"
-            DH_PRODUCT_ROW("8(%[b])", "t1", "t2", "t3", "t4")
-            DH_PRODUCT_ROW("16(%[b])", "t2", "t3", "t4", "t5")
+            DH_PRODUCT_ROW("8(%[b])", "0(%[a])", "8(%[a])", "16(%[a])", "t1", "t2", "t3", "t4")
+            DH_PRODUCT_ROW("16(%[b])", "0(%[a])", "8(%[a])", "16(%[a])", "t2", "t3", "t4", "t5")
             DH_REDUCE_ROUND("t0", "t1", "t2", "t3", "")
             DH_REDUCE_ROUND("t1", "t2", "t3", "t4", DH_JOIN_TOP("t0"))
             DH_REDUCE_ROUND("t2", "t3", "t4", "t5", DH_JOIN_TOP("t1"))
             : [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [t3] "=&r"(t3), [t4] "=&r"(t4), [t5] "=&r"(t5),
-              [lo] "=&r"(lo), [hi] "=&r"(hi), [zero] "=&r"(zero)
-            : [a] "r"(a), [b] "r"(b), [m] "r"(&ctx)
+              [lo] "=&r"(lo), [hi] "=&r"(hi)
+            : [a] "r"(a), [b] "r"(b), [m] "r"(&ctx), [zero] "m"(zero)
             : "rdx", "cc", "memory");
     const word high[3] = {t3, t4, t5};
     subtract_modulus_if_above<3>(out, high, t2, ctx.modulus);
+}
+
+// power := power^(2^times) * R / R^(2^times), as that many calls of
+// montgomery_square<3>, with the power kept in registers throughout.
+[[gnu::target("bmi2,adx")]] void square_by_carry_chains(word *power, int times, const montgomery<3> &ctx)
+{
+    static constexpr word zero = 0;
+    word a0 = power[0], a1 = power[1], a2 = power[2];
+    for (int i = 0; i < times; ++i) {
+        word t0, t1, t2, t3, t4, t5, lo, hi;
+        __asm__("movq %[a0], %%rdx\n\t"
+                "mulxq %[a0], %[t0], %[t1]\n\t"
+                "mulxq %[a1], %[lo], %[t2]\n\t"
+                "addq %[lo], %[t1]\n\t"
+                "mulxq %[a2], %[lo], %[t3]\n\t"
+                "adcq %[lo], %[t2]\n\t"
+                "adcq $0, %[t3]\n\t"
+                DH_PRODUCT_ROW("%[a1]", "%[a0]", "%[a1]", "%[a2]", "t1", "t2", "t3", "t4")
+                DH_PRODUCT_ROW("%[a2]", "%[a0]", "%[a1]", "%[a2]", "t2", "t3", "t4", "t5")
+                DH_REDUCE_ROUND("t0", "t1", "t2", "t3", "")
+                DH_REDUCE_ROUND("t1", "t2", "t3", "t4", DH_JOIN_TOP("t0"))
+                DH_REDUCE_ROUND("t2", "t3", "t4", "t5", DH_JOIN_TOP("t1"))
+                : [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [t3] "=&r"(t3), [t4] "=&r"(t4),
+                  [t5] "=&r"(t5), [lo] "=&r"(lo), [hi] "=&r"(hi)
+                : [a0] "r"(a0), [a1] "r"(a1), [a2] "r"(a2), [m] "r"(&ctx), [zero] "m"(zero)
+                : "rdx", "cc", "memory");
+        const word high[3] = {t3, t4, t5};
+        word next[3];
+        subtract_modulus_if_above<3>(next, high, t2, ctx.modulus);
+        a0 = next[0];
+        a1 = next[1];
+        a2 = next[2];
+    }
+    power[0] = a0;
+    power[1] = a1;
+    power[2] = a2;
 }
 
 #undef DH_PRODUCT_ROW
@@ -367,6 +405,20 @@ void montgomery_square<3>(word *out, const word *a, const montgomery<3> &ctx)
         return multiply_by_carry_chains(out, a, a, ctx);
 #endif
     reduce_3(out, square_3(a), ctx);
+}
+
+// power := power squared `times` times, in Montgomery form.
+template <int N>
+void square_repeatedly(word *power, int times, const montgomery<N> &ctx)
+{
+#if defined(__x86_64__)
+    if constexpr (N == 3) {
+        if (carry_chains())
+            return square_by_carry_chains(power, times, ctx);
+    }
+#endif
+    for (int s = 0; s < times; ++s)
+        montgomery_square<N>(power, power, ctx);
 }
 
 // R^2 mod m. The highest power of 2 below m (odd and above 1) is doubled up
@@ -472,8 +524,7 @@ void exponentiate(dh_workspace &ws)
 
     select_entry<N>(f.power, f.table, window_at(ws.exponent, 0));
     for (int k = 1; k < windows; ++k) {
-        for (int s = 0; s < window_bits; ++s)
-            montgomery_square<N>(f.power, f.power, ctx);
+        square_repeatedly<N>(f.power, window_bits, ctx);
         select_entry<N>(f.factor, f.table, window_at(ws.exponent, k));
         montgomery_multiply<N>(f.power, f.power, f.factor, ctx);
     }
