@@ -104,6 +104,10 @@ bool dh_exponentiate_fast(dh_workspace &ws);
 // give for base 3. The base slot is not read: the caller has seen that it
 // holds 3. Returns false, having changed nothing, for any other modulus.
 bool dh_exponentiate_fixed_base(dh_workspace &ws);
+// Test hook: false makes the three-word steps take their portable code even
+// where the processor has the instructions of the faster one (the default,
+// true, lets them choose).
+void dh_allow_carry_chains(bool allow);
 
 // Which exponentiation step dh_power takes: the fixed-base one for base 3
 // under the group's modulus, else the fast one where the modulus allows it,

@@ -7,6 +7,7 @@
 // conditional subtractions and table reads go through masks.
 #include "dh/dh.h"
 
+#include <atomic>
 #include <bit>
 #include <cstring>
 
@@ -20,6 +21,8 @@ namespace dessec {
 namespace {
 
 using word = std::uint64_t;
+
+std::atomic<bool> carry_chains_allowed{true};
 
 constexpr int number_words = 4;  // a 25-byte number, 200 bits, in words
 constexpr int window_bits = 4;   // a window is one hexadecimal digit of the exponent
@@ -271,7 +274,7 @@ bool has_carry_chains()
 bool carry_chains()
 {
     static const bool available = has_carry_chains();
-    return available;
+    return available && carry_chains_allowed.load(std::memory_order_relaxed);
 }
 
 // A row of the product: t[i..i+3] += a * b[i], rdx holding b[i], the new
@@ -610,6 +613,11 @@ bool dh_exponentiate_fast(dh_workspace &ws)
     else
         exponentiate<4>(ws);
     return true;
+}
+
+void dh_allow_carry_chains(bool allow)
+{
+    carry_chains_allowed.store(allow, std::memory_order_relaxed);
 }
 
 bool dh_exponentiate_fixed_base(dh_workspace &ws)
