@@ -259,6 +259,28 @@ struct product_3 {
     subtract_modulus_if_above<3>(out, high, top, ctx.modulus);
 }
 
+// Window k of the exponent, from the top: its k-th hexadecimal digit.
+word window_at(const unsigned char *exponent, int k)
+{
+    return (exponent[k / 2] >> (k % 2 == 0 ? 4 : 0)) & (table_size - 1u);
+}
+
+// entry := table[index], read by a pass over the whole table that keeps only
+// the matching entry by a mask.
+template <int N>
+void select_entry(word *entry, const word (*table)[N], word index)
+{
+    word picked[N] = {};
+    for (word i = 0; i < table_size; ++i) {
+        const word match = opaque_mask(0 - (((i ^ index) - 1) >> 63));
+#pragma GCC unroll 4
+        for (int j = 0; j < N; ++j)
+            picked[j] |= table[i][j] & match;
+    }
+    std::memcpy(entry, picked, sizeof picked);
+    OPENSSL_cleanse(picked, sizeof picked);
+}
+
 #if defined(__x86_64__)
 // Where the processor has mulx, adcx and adox (BMI2 and ADX), the product
 // and its reduction take two carry chains at once, CF and OF, over
@@ -277,110 +299,153 @@ bool carry_chains()
     return available && carry_chains_allowed.load(std::memory_order_relaxed);
 }
 
-// A row of the product: t[i..i+3] += a * b[i], rdx holding b[i], the new
-// top word written by the last mulx. The words of a are the operands
-// a0, a1 and a2: in memory or in registers.
-#define DH_PRODUCT_ROW(b, a0, a1, a2, t1, t2, t3, t4)                                                   \
-    "movq " b ", %%rdx\n\t"                                                                \
-    "xorl %k[lo], %k[lo]\n\t"                                                              \
-    "mulxq " a0 ", %[lo], %[hi]\n\t"                                              \
-    "adcxq %[lo], %[" t1 "]\n\t"                                                           \
-    "adoxq %[hi], %[" t2 "]\n\t"                                                           \
-    "mulxq " a1 ", %[lo], %[hi]\n\t"                                              \
-    "adcxq %[lo], %[" t2 "]\n\t"                                                           \
-    "adoxq %[hi], %[" t3 "]\n\t"                                                           \
-    "mulxq " a2 ", %[lo], %[" t4 "]\n\t"                                          \
-    "adcxq %[lo], %[" t3 "]\n\t"                                                           \
-    "adoxq %[zero], %[" t4 "]\n\t"                                                         \
-    "adcxq %[zero], %[" t4 "]\n\t"
+// One Montgomery multiplication a * b / R mod m in a single block of
+// assembly: the words of a in the registers a0, a1 and a2, those of b given
+// as operands (a's registers for a square), the modulus and its inverse, a
+// zero word and b in memory, in a chain_operands at p; the result lands in
+// t3, t4 and t5. The first row of the product is a * b0 with one carry chain.
+#define DH_FIRST_ROW(b0)                                                                     \
+    "movq " b0 ", %%rdx\n\t"                                                                 \
+    "mulxq %[a0], %[t0], %[t1]\n\t"                                                          \
+    "mulxq %[a1], %[lo], %[t2]\n\t"                                                          \
+    "addq %[lo], %[t1]\n\t"                                                                  \
+    "mulxq %[a2], %[lo], %[t3]\n\t"                                                          \
+    "adcq %[lo], %[t2]\n\t"                                                                  \
+    "adcq $0, %[t3]\n\t"
+
+// A further row: t[i..i+3] += a * b[i], rdx holding b[i], the new top word
+// written by the last mulx.
+#define DH_PRODUCT_ROW(b, t1, t2, t3, t4)                                                    \
+    "movq " b ", %%rdx\n\t"                                                                  \
+    "xorl %k[lo], %k[lo]\n\t"                                                                \
+    "mulxq %[a0], %[lo], %[hi]\n\t"                                                          \
+    "adcxq %[lo], %[" t1 "]\n\t"                                                             \
+    "adoxq %[hi], %[" t2 "]\n\t"                                                             \
+    "mulxq %[a1], %[lo], %[hi]\n\t"                                                          \
+    "adcxq %[lo], %[" t2 "]\n\t"                                                             \
+    "adoxq %[hi], %[" t3 "]\n\t"                                                             \
+    "mulxq %[a2], %[lo], %[" t4 "]\n\t"                                                      \
+    "adcxq %[lo], %[" t3 "]\n\t"                                                             \
+    "adoxq 32(%[p]), %[" t4 "]\n\t"                                                           \
+    "adcxq 32(%[p]), %[" t4 "]\n\t"
 
 // A round of reduction, as reduce_round: q m added at t0 clears it, and t0's
 // register then takes the carry out of t3. The previous round's carry joins
 // the high word of q m2, which it cannot overflow, by `join`.
 #define DH_JOIN_TOP(top) "leaq (%[hi], %[" top "]), %[hi]\n\t"
 #define DH_REDUCE_ROUND(t0, t1, t2, t3, join)                                                \
-    "movq %[" t0 "], %%rdx\n\t"                                                            \
-    "imulq 24(%[m]), %%rdx\n\t"                                                            \
-    "xorl %k[lo], %k[lo]\n\t"                                                              \
-    "mulxq 0(%[m]), %[lo], %[hi]\n\t"                                                      \
-    "adcxq %[lo], %[" t0 "]\n\t"                                                           \
-    "adoxq %[hi], %[" t1 "]\n\t"                                                           \
-    "mulxq 8(%[m]), %[lo], %[hi]\n\t"                                                      \
-    "adcxq %[lo], %[" t1 "]\n\t"                                                           \
-    "adoxq %[hi], %[" t2 "]\n\t"                                                           \
-    "mulxq 16(%[m]), %[lo], %[hi]\n\t"                                                     \
-    "adcxq %[lo], %[" t2 "]\n\t"                                                           \
-    join                                                                                    \
-    "adoxq %[hi], %[" t3 "]\n\t"                                                           \
-    "adcxq %[zero], %[" t3 "]\n\t"                                                         \
-    "adcxq %[zero], %[" t0 "]\n\t"                                                         \
-    "adoxq %[zero], %[" t0 "]\n\t"
+    "movq %[" t0 "], %%rdx\n\t"                                                              \
+    "imulq 24(%[p]), %%rdx\n\t"                                                            \
+    "xorl %k[lo], %k[lo]\n\t"                                                                \
+    "mulxq 0(%[p]), %[lo], %[hi]\n\t"                                                          \
+    "adcxq %[lo], %[" t0 "]\n\t"                                                             \
+    "adoxq %[hi], %[" t1 "]\n\t"                                                             \
+    "mulxq 8(%[p]), %[lo], %[hi]\n\t"                                                          \
+    "adcxq %[lo], %[" t1 "]\n\t"                                                             \
+    "adoxq %[hi], %[" t2 "]\n\t"                                                             \
+    "mulxq 16(%[p]), %[lo], %[hi]\n\t"                                                          \
+    "adcxq %[lo], %[" t2 "]\n\t"                                                             \
+    join                                                                                     \
+    "adoxq %[hi], %[" t3 "]\n\t"                                                             \
+    "adcxq 32(%[p]), %[" t3 "]\n\t"                                                           \
+    "adcxq 32(%[p]), %[" t0 "]\n\t"                                                           \
+    "adoxq 32(%[p]), %[" t0 "]\n\t"
+
+// After the third round t5:t4:t3 and the carry in t2 are below 2m: m is
+// subtracted into t0, t1 and lo, and taken by conditional moves where that
+// leaves no borrow. A conditional move neither branches nor addresses memory.
+#define DH_SUBTRACT_MODULUS_IF_ABOVE                                                         \
+    "movq %[t3], %[t0]\n\t"                                                                  \
+    "subq 0(%[p]), %[t0]\n\t"                                                                  \
+    "movq %[t4], %[t1]\n\t"                                                                  \
+    "sbbq 8(%[p]), %[t1]\n\t"                                                                  \
+    "movq %[t5], %[lo]\n\t"                                                                  \
+    "sbbq 16(%[p]), %[lo]\n\t"                                                                  \
+    "sbbq $0, %[t2]\n\t"                                                                     \
+    "cmovncq %[t0], %[t3]\n\t"                                                               \
+    "cmovncq %[t1], %[t4]\n\t"                                                               \
+    "cmovncq %[lo], %[t5]\n\t"
+
+#define DH_MONTGOMERY(b0, b1, b2)                                                            \
+    DH_FIRST_ROW(b0)                                                                         \
+    DH_PRODUCT_ROW(b1, "t1", "t2", "t3", "t4")                                               \
+    DH_PRODUCT_ROW(b2, "t2", "t3", "t4", "t5")                                               \
+    DH_REDUCE_ROUND("t0", "t1", "t2", "t3", "")                                              \
+    DH_REDUCE_ROUND("t1", "t2", "t3", "t4", DH_JOIN_TOP("t0"))                               \
+    DH_REDUCE_ROUND("t2", "t3", "t4", "t5", DH_JOIN_TOP("t1"))                               \
+    DH_SUBTRACT_MODULUS_IF_ABOVE
+
+// The memory operands sit together behind one register, which leaves an
+// unoptimised build registers enough for the others.
+struct chain_operands {
+    word modulus[3];
+    word inverse;
+    word zero;
+    word factor[3];
+};
+
+chain_operands chain_operands_of(const montgomery<3> &ctx)
+{
+    return {{ctx.modulus[0], ctx.modulus[1], ctx.modulus[2]}, ctx.inverse, 0, {}};
+}
+
+#define DH_CHAIN_OUTPUTS                                                                     \
+    [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [t3] "=&r"(t3), [t4] "=&r"(t4), [t5] "=&r"(t5), \
+        [lo] "=&r"(lo), [hi] "=&r"(hi)
+#define DH_CHAIN_INPUTS [a0] "r"(a0), [a1] "r"(a1), [a2] "r"(a2), [p] "r"(&c)
 
 // out := a * b / R mod m as montgomery_multiply<3>, by the carry chains.
 [[gnu::target("bmi2,adx")]] void multiply_by_carry_chains(word *out, const word *a, const word *b,
                                                           const montgomery<3> &ctx)
 {
-    static constexpr word zero = 0;
+    chain_operands c = chain_operands_of(ctx);
+    std::memcpy(c.factor, b, sizeof c.factor);
+    const word a0 = a[0], a1 = a[1], a2 = a[2];
     word t0, t1, t2, t3, t4, t5, lo, hi;
-    __asm__("movq 0(%[b]), %%rdx\n\t"
-            "mulxq 0(%[a]), %[t0], %[t1]\n\t"
-            "mulxq 8(%[a]), %[lo], %[t2]\n\t"
-            "addq %[lo], %[t1]\n\t"
-            "mulxq 16(%[a]), %[lo], %[t3]\n\t"
-            "adcq %[lo], %[t2]\n\t"
-            "adcq $0, %[t3]\n\t"
-            DH_PRODUCT_ROW("8(%[b])", "0(%[a])", "8(%[a])", "16(%[a])", "t1", "t2", "t3", "t4")
-            DH_PRODUCT_ROW("16(%[b])", "0(%[a])", "8(%[a])", "16(%[a])", "t2", "t3", "t4", "t5")
-            DH_REDUCE_ROUND("t0", "t1", "t2", "t3", "")
-            DH_REDUCE_ROUND("t1", "t2", "t3", "t4", DH_JOIN_TOP("t0"))
-            DH_REDUCE_ROUND("t2", "t3", "t4", "t5", DH_JOIN_TOP("t1"))
-            : [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [t3] "=&r"(t3), [t4] "=&r"(t4), [t5] "=&r"(t5),
-              [lo] "=&r"(lo), [hi] "=&r"(hi)
-            : [a] "r"(a), [b] "r"(b), [m] "r"(&ctx), [zero] "m"(zero)
-            : "rdx", "cc", "memory");
-    const word high[3] = {t3, t4, t5};
-    subtract_modulus_if_above<3>(out, high, t2, ctx.modulus);
+    __asm__(DH_MONTGOMERY("40(%[p])", "48(%[p])", "56(%[p])") : DH_CHAIN_OUTPUTS : DH_CHAIN_INPUTS : "rdx", "cc", "memory");
+    out[0] = t3;
+    out[1] = t4;
+    out[2] = t5;
+    OPENSSL_cleanse(&c, sizeof c);
 }
 
-// power := power^(2^times) * R / R^(2^times), as that many calls of
-// montgomery_square<3>, with the power kept in registers throughout.
-[[gnu::target("bmi2,adx")]] void square_by_carry_chains(word *power, int times, const montgomery<3> &ctx)
+// The windows of raise_by_windows with the power in registers throughout:
+// four squarings and a multiplication by the selected entry per window.
+[[gnu::target("bmi2,adx")]] void raise_by_carry_chains(word *power, const word (*table)[3],
+                                                       const unsigned char *exponent, const montgomery<3> &ctx)
 {
-    static constexpr word zero = 0;
-    word a0 = power[0], a1 = power[1], a2 = power[2];
-    for (int i = 0; i < times; ++i) {
+    chain_operands c = chain_operands_of(ctx);
+    select_entry<3>(c.factor, table, window_at(exponent, 0));
+    word a0 = c.factor[0], a1 = c.factor[1], a2 = c.factor[2];
+    for (int k = 1; k < windows; ++k) {
+        for (int s = 0; s < window_bits; ++s) {
+            word t0, t1, t2, t3, t4, t5, lo, hi;
+            __asm__(DH_MONTGOMERY("%[a0]", "%[a1]", "%[a2]") : DH_CHAIN_OUTPUTS : DH_CHAIN_INPUTS : "rdx", "cc", "memory");
+            a0 = t3;
+            a1 = t4;
+            a2 = t5;
+        }
+        select_entry<3>(c.factor, table, window_at(exponent, k));
         word t0, t1, t2, t3, t4, t5, lo, hi;
-        __asm__("movq %[a0], %%rdx\n\t"
-                "mulxq %[a0], %[t0], %[t1]\n\t"
-                "mulxq %[a1], %[lo], %[t2]\n\t"
-                "addq %[lo], %[t1]\n\t"
-                "mulxq %[a2], %[lo], %[t3]\n\t"
-                "adcq %[lo], %[t2]\n\t"
-                "adcq $0, %[t3]\n\t"
-                DH_PRODUCT_ROW("%[a1]", "%[a0]", "%[a1]", "%[a2]", "t1", "t2", "t3", "t4")
-                DH_PRODUCT_ROW("%[a2]", "%[a0]", "%[a1]", "%[a2]", "t2", "t3", "t4", "t5")
-                DH_REDUCE_ROUND("t0", "t1", "t2", "t3", "")
-                DH_REDUCE_ROUND("t1", "t2", "t3", "t4", DH_JOIN_TOP("t0"))
-                DH_REDUCE_ROUND("t2", "t3", "t4", "t5", DH_JOIN_TOP("t1"))
-                : [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [t3] "=&r"(t3), [t4] "=&r"(t4),
-                  [t5] "=&r"(t5), [lo] "=&r"(lo), [hi] "=&r"(hi)
-                : [a0] "r"(a0), [a1] "r"(a1), [a2] "r"(a2), [m] "r"(&ctx), [zero] "m"(zero)
-                : "rdx", "cc", "memory");
-        const word high[3] = {t3, t4, t5};
-        word next[3];
-        subtract_modulus_if_above<3>(next, high, t2, ctx.modulus);
-        a0 = next[0];
-        a1 = next[1];
-        a2 = next[2];
+        __asm__(DH_MONTGOMERY("40(%[p])", "48(%[p])", "56(%[p])") : DH_CHAIN_OUTPUTS : DH_CHAIN_INPUTS : "rdx", "cc", "memory");
+        a0 = t3;
+        a1 = t4;
+        a2 = t5;
     }
     power[0] = a0;
     power[1] = a1;
     power[2] = a2;
+    OPENSSL_cleanse(&c, sizeof c);
 }
 
+#undef DH_FIRST_ROW
 #undef DH_PRODUCT_ROW
 #undef DH_JOIN_TOP
 #undef DH_REDUCE_ROUND
+#undef DH_SUBTRACT_MODULUS_IF_ABOVE
+#undef DH_MONTGOMERY
+#undef DH_CHAIN_OUTPUTS
+#undef DH_CHAIN_INPUTS
 #endif
 
 template <>
@@ -410,20 +475,6 @@ void montgomery_square<3>(word *out, const word *a, const montgomery<3> &ctx)
     reduce_3(out, square_3(a), ctx);
 }
 
-// power := power squared `times` times, in Montgomery form.
-template <int N>
-void square_repeatedly(word *power, int times, const montgomery<N> &ctx)
-{
-#if defined(__x86_64__)
-    if constexpr (N == 3) {
-        if (carry_chains())
-            return square_by_carry_chains(power, times, ctx);
-    }
-#endif
-    for (int s = 0; s < times; ++s)
-        montgomery_square<N>(power, power, ctx);
-}
-
 // R^2 mod m. The highest power of 2 below m (odd and above 1) is doubled up
 // to 2^(64N + 2N) = R * 2^(2N) mod m, and five Montgomery squarings take
 // that to R * 2^(2N * 2^5) = R^2. The count of doublings depends on the
@@ -443,28 +494,6 @@ void square_of_r(word *r2, const montgomery<N> &ctx)
     for (int i = 0; i < 5; ++i)
         montgomery_multiply<N>(power, power, power, ctx);
     std::memcpy(r2, power, sizeof power);
-}
-
-// Window k of the exponent, from the top: its k-th hexadecimal digit.
-word window_at(const unsigned char *exponent, int k)
-{
-    return (exponent[k / 2] >> (k % 2 == 0 ? 4 : 0)) & (table_size - 1u);
-}
-
-// entry := table[index], read by a pass over the whole table that keeps only
-// the matching entry by a mask.
-template <int N>
-void select_entry(word *entry, const word (*table)[N], word index)
-{
-    word picked[N] = {};
-    for (word i = 0; i < table_size; ++i) {
-        const word match = opaque_mask(0 - (((i ^ index) - 1) >> 63));
-#pragma GCC unroll 4
-        for (int j = 0; j < N; ++j)
-            picked[j] |= table[i][j] & match;
-    }
-    std::memcpy(entry, picked, sizeof picked);
-    OPENSSL_cleanse(picked, sizeof picked);
 }
 
 // The secret-bearing numbers of one exponentiation, wiped together.
@@ -502,6 +531,26 @@ void store_result(dh_workspace &ws, word *power, const montgomery<N> &ctx)
     OPENSSL_cleanse(result, sizeof result);
 }
 
+// Left to right over the windows: the power starts at the entry of the
+// first, then four squarings and one multiplication per window.
+template <int N>
+void raise_by_windows(fast_power<N> &f, const unsigned char *exponent, const montgomery<N> &ctx)
+{
+#if defined(__x86_64__)
+    if constexpr (N == 3) {
+        if (carry_chains())
+            return raise_by_carry_chains(f.power, f.table, exponent, ctx);
+    }
+#endif
+    select_entry<N>(f.power, f.table, window_at(exponent, 0));
+    for (int k = 1; k < windows; ++k) {
+        for (int s = 0; s < window_bits; ++s)
+            montgomery_square<N>(f.power, f.power, ctx);
+        select_entry<N>(f.factor, f.table, window_at(exponent, k));
+        montgomery_multiply<N>(f.power, f.power, f.factor, ctx);
+    }
+}
+
 template <int N>
 void exponentiate(dh_workspace &ws)
 {
@@ -525,12 +574,7 @@ void exponentiate(dh_workspace &ws)
     for (int i = 2; i < table_size; ++i)
         montgomery_multiply<N>(f.table[i], f.table[i - 1], f.table[1], ctx);
 
-    select_entry<N>(f.power, f.table, window_at(ws.exponent, 0));
-    for (int k = 1; k < windows; ++k) {
-        square_repeatedly<N>(f.power, window_bits, ctx);
-        select_entry<N>(f.factor, f.table, window_at(ws.exponent, k));
-        montgomery_multiply<N>(f.power, f.power, f.factor, ctx);
-    }
+    raise_by_windows<N>(f, ws.exponent, ctx);
     store_result<N>(ws, f.power, ctx);
     OPENSSL_cleanse(&f, sizeof f);
 }
