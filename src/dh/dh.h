@@ -94,9 +94,10 @@ inline dh_wide dh_mul_add(std::uint64_t a, std::uint64_t b, std::uint64_t c, std
 // The generic step works for any modulus with the bit-serial byte arithmetic
 // above; it reduces the base in full first.
 void dh_exponentiate_generic(dh_workspace &ws);
-// The fast step: Montgomery multiplication on 64-bit words, for width 25 and
-// an odd modulus from 3 to 2^199 - 1, where it gives exactly what the generic
-// step gives. Returns false, having changed nothing, for any other modulus.
+// The fast step: Montgomery multiplication on 64-bit words (three of them
+// below 2^192, four above), for width 25 and an odd modulus from 3 to
+// 2^199 - 1, where it gives exactly what the generic step gives. Returns
+// false, having changed nothing, for any other modulus.
 bool dh_exponentiate_fast(dh_workspace &ws);
 // The fixed-base step of key generation: result := 3 ^ exponent mod the
 // fixed group's modulus, from a table of powers of 3 built once, for width

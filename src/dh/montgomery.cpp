@@ -1,10 +1,13 @@
-// The fast exponentiation step of dh: Montgomery multiplication on 64-bit
-// words for an odd modulus from 3 to 2^199 - 1. A modulus below 2^192 (the
-// fixed group's is one) takes three words, R = 2^192; a larger one four,
-// R = 2^256. Numbers are held least significant word first, and every
-// number between the steps is below the modulus. Nothing branches on or
-// indexes memory by a value other than the modulus, which is public:
-// conditional subtractions and table reads go through masks.
+// The fast exponentiation steps of dh: Montgomery multiplication on 64-bit
+// words for an odd modulus from 3 to 2^199 - 1, and the fixed-base step for
+// base 3 under the group's modulus. A modulus below 2^192 (the fixed
+// group's is one) takes three words, R = 2^192, with a multiplication and a
+// squaring of their own, and on x86-64 processors that have them, the
+// carry-chain instructions; a larger modulus takes four words, R = 2^256.
+// Numbers are held least significant word first, and every number between
+// the steps is below the modulus. Nothing branches on or indexes memory by
+// a value other than the modulus, which is public: conditional subtractions
+// and table reads go through masks or conditional moves.
 #include "dh/dh.h"
 
 #include <atomic>
@@ -505,11 +508,6 @@ struct fast_power {
     word factor[N];
 };
 
-// The base enters Montgomery form reduced in full: its low N words times
-// R^2 / R, plus, with three words, its top byte times R^3 / R = 2^192 * R.
-// Then left to right over fixed windows of 4 bits: four squarings and one
-// multiplication by a table entry per window, the entry for a zero window
-// being Montgomery's 1.
 template <int N>
 montgomery<N> context_of(const word *modulus)
 {
@@ -551,6 +549,11 @@ void raise_by_windows(fast_power<N> &f, const unsigned char *exponent, const mon
     }
 }
 
+// The base enters Montgomery form reduced in full: its low N words times
+// R^2 / R, plus, with three words, its top byte times R^3 / R = 2^192 * R.
+// Then left to right over fixed windows of 4 bits: four squarings and one
+// multiplication by a table entry per window, the entry for a zero window
+// being Montgomery's 1.
 template <int N>
 void exponentiate(dh_workspace &ws)
 {
