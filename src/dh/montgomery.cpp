@@ -303,31 +303,31 @@ bool carry_chains()
 }
 
 // One Montgomery multiplication a * b / R mod m in a single block of
-// assembly: the words of a in the registers a0, a1 and a2, those of b given
-// as operands (a's registers for a square), the modulus and its inverse, a
-// zero word and b in memory, in a chain_operands at p; the result lands in
-// t3, t4 and t5. The first row of the product is a * b0 with one carry chain.
-#define DH_FIRST_ROW(b0)                                                                     \
+// assembly: the words of a and b given as operands, in registers or in
+// memory; the modulus, its inverse and a zero word in a chain_operands at
+// p; the result lands in t3, t4 and t5. The first row of the product is
+// a * b0 with one carry chain.
+#define DH_FIRST_ROW(a0, a1, a2, b0)                                                                     \
     "movq " b0 ", %%rdx\n\t"                                                                 \
-    "mulxq %[a0], %[t0], %[t1]\n\t"                                                          \
-    "mulxq %[a1], %[lo], %[t2]\n\t"                                                          \
+    "mulxq " a0 ", %[t0], %[t1]\n\t"                                                        \
+    "mulxq " a1 ", %[lo], %[t2]\n\t"                                                        \
     "addq %[lo], %[t1]\n\t"                                                                  \
-    "mulxq %[a2], %[lo], %[t3]\n\t"                                                          \
+    "mulxq " a2 ", %[lo], %[t3]\n\t"                                                        \
     "adcq %[lo], %[t2]\n\t"                                                                  \
     "adcq $0, %[t3]\n\t"
 
 // A further row: t[i..i+3] += a * b[i], rdx holding b[i], the new top word
 // written by the last mulx.
-#define DH_PRODUCT_ROW(b, t1, t2, t3, t4)                                                    \
+#define DH_PRODUCT_ROW(a0, a1, a2, b, t1, t2, t3, t4)                                                    \
     "movq " b ", %%rdx\n\t"                                                                  \
     "xorl %k[lo], %k[lo]\n\t"                                                                \
-    "mulxq %[a0], %[lo], %[hi]\n\t"                                                          \
+    "mulxq " a0 ", %[lo], %[hi]\n\t"                                                        \
     "adcxq %[lo], %[" t1 "]\n\t"                                                             \
     "adoxq %[hi], %[" t2 "]\n\t"                                                             \
-    "mulxq %[a1], %[lo], %[hi]\n\t"                                                          \
+    "mulxq " a1 ", %[lo], %[hi]\n\t"                                                        \
     "adcxq %[lo], %[" t2 "]\n\t"                                                             \
     "adoxq %[hi], %[" t3 "]\n\t"                                                             \
-    "mulxq %[a2], %[lo], %[" t4 "]\n\t"                                                      \
+    "mulxq " a2 ", %[lo], %[" t4 "]\n\t"                                                    \
     "adcxq %[lo], %[" t3 "]\n\t"                                                             \
     "adoxq 32(%[p]), %[" t4 "]\n\t"                                                           \
     "adcxq 32(%[p]), %[" t4 "]\n\t"
@@ -369,17 +369,18 @@ bool carry_chains()
     "cmovncq %[t1], %[t4]\n\t"                                                               \
     "cmovncq %[lo], %[t5]\n\t"
 
-#define DH_MONTGOMERY(b0, b1, b2)                                                            \
-    DH_FIRST_ROW(b0)                                                                         \
-    DH_PRODUCT_ROW(b1, "t1", "t2", "t3", "t4")                                               \
-    DH_PRODUCT_ROW(b2, "t2", "t3", "t4", "t5")                                               \
+#define DH_MONTGOMERY(a0, a1, a2, b0, b1, b2)                                                \
+    DH_FIRST_ROW(a0, a1, a2, b0)                                                             \
+    DH_PRODUCT_ROW(a0, a1, a2, b1, "t1", "t2", "t3", "t4")                                   \
+    DH_PRODUCT_ROW(a0, a1, a2, b2, "t2", "t3", "t4", "t5")                                   \
     DH_REDUCE_ROUND("t0", "t1", "t2", "t3", "")                                              \
     DH_REDUCE_ROUND("t1", "t2", "t3", "t4", DH_JOIN_TOP("t0"))                               \
     DH_REDUCE_ROUND("t2", "t3", "t4", "t5", DH_JOIN_TOP("t1"))                               \
     DH_SUBTRACT_MODULUS_IF_ABOVE
 
 // The memory operands sit together behind one register, which leaves an
-// unoptimised build registers enough for the others.
+// unoptimised build registers enough for the others. The factor is the
+// selected table entry of raise_by_carry_chains.
 struct chain_operands {
     word modulus[3];
     word inverse;
@@ -397,19 +398,20 @@ chain_operands chain_operands_of(const montgomery<3> &ctx)
         [lo] "=&r"(lo), [hi] "=&r"(hi)
 #define DH_CHAIN_INPUTS [a0] "r"(a0), [a1] "r"(a1), [a2] "r"(a2), [p] "r"(&c)
 
-// out := a * b / R mod m as montgomery_multiply<3>, by the carry chains.
+// out := a * b / R mod m as montgomery_multiply<3>, by the carry chains,
+// with a and b read from memory.
 [[gnu::target("bmi2,adx")]] void multiply_by_carry_chains(word *out, const word *a, const word *b,
                                                           const montgomery<3> &ctx)
 {
-    chain_operands c = chain_operands_of(ctx);
-    std::memcpy(c.factor, b, sizeof c.factor);
-    const word a0 = a[0], a1 = a[1], a2 = a[2];
+    const chain_operands c = chain_operands_of(ctx);
     word t0, t1, t2, t3, t4, t5, lo, hi;
-    __asm__(DH_MONTGOMERY("40(%[p])", "48(%[p])", "56(%[p])") : DH_CHAIN_OUTPUTS : DH_CHAIN_INPUTS : "rdx", "cc", "memory");
+    __asm__(DH_MONTGOMERY("0(%[a])", "8(%[a])", "16(%[a])", "0(%[b])", "8(%[b])", "16(%[b])")
+            : DH_CHAIN_OUTPUTS
+            : [p] "r"(&c), [a] "r"(a), [b] "r"(b)
+            : "rdx", "cc", "memory");
     out[0] = t3;
     out[1] = t4;
     out[2] = t5;
-    OPENSSL_cleanse(&c, sizeof c);
 }
 
 // The windows of raise_by_windows with the power in registers throughout:
@@ -423,14 +425,20 @@ chain_operands chain_operands_of(const montgomery<3> &ctx)
     for (int k = 1; k < windows; ++k) {
         for (int s = 0; s < window_bits; ++s) {
             word t0, t1, t2, t3, t4, t5, lo, hi;
-            __asm__(DH_MONTGOMERY("%[a0]", "%[a1]", "%[a2]") : DH_CHAIN_OUTPUTS : DH_CHAIN_INPUTS : "rdx", "cc", "memory");
+            __asm__(DH_MONTGOMERY("%[a0]", "%[a1]", "%[a2]", "%[a0]", "%[a1]", "%[a2]")
+                    : DH_CHAIN_OUTPUTS
+                    : DH_CHAIN_INPUTS
+                    : "rdx", "cc", "memory");
             a0 = t3;
             a1 = t4;
             a2 = t5;
         }
         select_entry<3>(c.factor, table, window_at(exponent, k));
         word t0, t1, t2, t3, t4, t5, lo, hi;
-        __asm__(DH_MONTGOMERY("40(%[p])", "48(%[p])", "56(%[p])") : DH_CHAIN_OUTPUTS : DH_CHAIN_INPUTS : "rdx", "cc", "memory");
+        __asm__(DH_MONTGOMERY("%[a0]", "%[a1]", "%[a2]", "40(%[p])", "48(%[p])", "56(%[p])")
+                : DH_CHAIN_OUTPUTS
+                : DH_CHAIN_INPUTS
+                : "rdx", "cc", "memory");
         a0 = t3;
         a1 = t4;
         a2 = t5;
