@@ -65,9 +65,11 @@ int main()
     const ct_case cases[] = {
         {"fixed-base path, public key", step::fixed_base, "3", secret, group_modulus,
          "53AC9DAA8F90FF30F26424BD2CC4CF307D2160F1B90655EF"},
-        {"fast path, public key", step::fast, "3", secret, group_modulus, "53AC9DAA8F90FF30F26424BD2CC4CF307D2160F1B90655EF"},
+        {"fast path, public key", step::fast, "3", secret, group_modulus,
+         "53AC9DAA8F90FF30F26424BD2CC4CF307D2160F1B90655EF"},
         {"fast path, common key", step::fast, peer_public, secret, group_modulus, common_key},
-        {"fast path, four words", step::fast, std::string(50, 'f'), secret, "7fffffffffffffffffffffffffffffffff000000000000001d",
+        {"fast path, four words", step::fast, std::string(50, 'f'), secret,
+         "7fffffffffffffffffffffffffffffffff000000000000001d",
          "459F08FC604F6D88006CF8D6FC5C18BC589FC1057C910F1D6A"},
         {"generic path, common key", step::generic, peer_public, secret, group_modulus, common_key},
         {"generic path, even modulus", step::generic, peer_public, secret, group_modulus.substr(0, 47) + "c",

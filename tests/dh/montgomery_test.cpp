@@ -159,7 +159,8 @@ void expect_bn_mod_exp_on(std::mt19937_64 &rng, BN_CTX *ctx)
     const std::string exponent = random_digits(rng, rng() % 51);
     bn_ptr expected = new_bn();
     BN_mod_exp(expected.get(), value_of(base).get(), value_of(exponent).get(), m.get(), ctx);
-    const path_run run = run_path(base, exponent, modulus_text(rng, m.get()), fixed ? dh_path::fixed_base : dh_path::fast);
+    const dh_path path = fixed ? dh_path::fixed_base : dh_path::fast;
+    const path_run run = run_path(base, exponent, modulus_text(rng, m.get()), path);
     ASSERT_TRUE(run.taken);
     const std::string want = BN_is_zero(value_of(exponent).get()) ? "01" : printed(expected.get());
     const std::size_t end = run.out.find('\0');
