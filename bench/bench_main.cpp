@@ -25,6 +25,10 @@ const pairing pairings[] = {
     {"passwd_verify \"$1$\"", "BM_dessec_passwd_verify_md5", "BM_crypt_r_md5_and_strcmp", 0.9},
     {"dh, public key", "BM_dessec_dh_public_key", "BM_openssl_BN_mod_exp_dh_public_key", 1.0},
     {"dh, common key", "BM_dessec_dh_common_key", "BM_openssl_BN_mod_exp_dh_common_key", 1.0},
+    {"dh, public key vs powm_sec", "BM_dessec_dh_public_key", "BM_gmp_mpz_powm_sec_dh_public_key", 0.4},
+    {"dh, public key vs powm", "BM_dessec_dh_public_key", "BM_gmp_mpz_powm_dh_public_key", 1.0},
+    {"dh, common key vs powm_sec", "BM_dessec_dh_common_key", "BM_gmp_mpz_powm_sec_dh_common_key", 0.8},
+    {"dh, common key vs powm", "BM_dessec_dh_common_key", "BM_gmp_mpz_powm_dh_common_key", 1.0},
     {"xencrypt, 64 digits", "BM_dessec_xencrypt_record", "", 0.0},
 };
 

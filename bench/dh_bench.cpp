@@ -1,6 +1,7 @@
 // dh on the fixed group beside OpenSSL's BN_mod_exp on the same texts, hex
-// parsing and printing included on both sides. Every name holds "dh", so
-// --benchmark_filter=dh runs the pairs.
+// parsing and printing included on both sides (GMP's powers are beside it in
+// dh_gmp_bench.cpp). Every name holds "dh", so --benchmark_filter=dh runs the
+// pairs.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -9,27 +10,11 @@
 #include <openssl/crypto.h>
 
 #include "dessec.h"
+#include "dh_bench_texts.h"
+
+using namespace dessec_bench;
 
 namespace {
-
-struct dh_texts {
-    std::string modulus = "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b";
-    std::string secret = "8f3a27c55b0e1d964ac2f07e13b94d6a80c5e21f7d394b06";
-    std::string three = "3";
-    std::string peer_public;
-
-    dh_texts()
-    {
-        std::string peer_secret = "3b9e0c71d24a68f5e0b7c3192d8a4f6e517c0b3d9a2e8f41";
-        char out[49] = {};
-        dh(three.data(), peer_secret.data(), modulus.data(), out);
-        peer_public = out;
-    }
-};
-
-// The base is one of the texts: 3 for a public key, the peer's public key
-// for a common key.
-using base_text = std::string dh_texts::*;
 
 void run_dessec(benchmark::State &state, base_text base)
 {

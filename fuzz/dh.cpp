@@ -1,6 +1,7 @@
 // dh on its fast path: every modulus is odd and from 3 to 2^199 - 1, so that
-// the target runs at the speed of the Montgomery step (the bit-serial step
-// has a target of its own, dh_serial). Checked: agreement with BN_mod_exp on
+// the target runs at the speed of the Montgomery step, and under the
+// group's modulus also base 3, which takes the fixed-base step (the
+// bit-serial step has a target of its own, dh_serial). Checked: agreement with BN_mod_exp on
 // texts of hexadecimal digits in either case and of any length (the last 50
 // digits count); output within 51 bytes for any texts and within 49 under
 // the group's modulus, nothing at all for a zero result; and every character
@@ -76,9 +77,10 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t siz
         exponent = as_digits(exponent);
         modulus = as_digits(modulus);
     }
-    if (shape >= 2)  // the group's modulus, under which every output fits 49 bytes
+    if (shape >= 2) {  // the group's modulus, under which every output fits 49 bytes
         check_dh(base, exponent, dessec::dh_modulus_text, group_output);
-    else
+        check_dh("3", exponent, dessec::dh_modulus_text, group_output);  // the fixed-base step
+    } else
         check_dh(base, exponent, odd_modulus(modulus, digits, size), any_output);
     return 0;
 }

@@ -5,7 +5,7 @@
 # machine, when something is missing and we run as root.
 set -euo pipefail
 demo=(cmake ninja-build g++ libssl-dev libcli11-dev)
-test=(clang libclang-rt-14-dev pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcrypt-dev valgrind
+test=(clang libclang-rt-14-dev pkg-config libgtest-dev libgmock-dev libbenchmark-dev libgmp-dev libcrypt-dev valgrind
       binutils openssl xxd g++-mingw-w64-i686-posix dpkg-dev man-db
       time bc python3)
 case ${1:-test} in

@@ -57,12 +57,34 @@ void exponentiate(dh_workspace &ws)
     OPENSSL_cleanse(product, width);
 }
 
+// Whether the base is exactly 3. The base of dh is public (3, or a peer's
+// public key), so the choice of step may depend on it; the steps may not.
+bool base_is_three(const dh_workspace &ws)
+{
+    const auto last = static_cast<std::size_t>(ws.width - 1);
+    unsigned others = 0;
+    for (std::size_t k = 0; k < last; ++k)
+        others |= ws.base[k];
+    return others == 0 && ws.base[last] == 3;
+}
+
+bool fixed_base_step(dh_workspace &ws) { return base_is_three(ws) && dh_exponentiate_fixed_base(ws); }
+
 bool exponentiate_on(dh_path path, dh_workspace &ws)
 {
-    if (path == dh_path::fast)
+    switch (path) {
+    case dh_path::fast:
         return dh_exponentiate_fast(ws);
-    if (path == dh_path::generic || !dh_exponentiate_fast(ws))
-        dh_exponentiate_generic(ws);
+    case dh_path::fixed_base:
+        return fixed_base_step(ws);
+    case dh_path::generic:
+        break;
+    case dh_path::best:
+        if (fixed_base_step(ws) || dh_exponentiate_fast(ws))
+            return true;
+        break;
+    }
+    dh_exponentiate_generic(ws);
     return true;
 }
 

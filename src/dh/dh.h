@@ -94,19 +94,31 @@ inline dh_wide dh_mul_add(std::uint64_t a, std::uint64_t b, std::uint64_t c, std
 // The generic step works for any modulus with the bit-serial byte arithmetic
 // above; it reduces the base in full first.
 void dh_exponentiate_generic(dh_workspace &ws);
-// The fast step: Montgomery multiplication on 64-bit words, for width 25 and
-// an odd modulus from 3 to 2^199 - 1, where it gives exactly what the generic
-// step gives. Returns false, having changed nothing, for any other modulus.
+// The fast step: Montgomery multiplication on 64-bit words (three of them
+// below 2^192, four above), for width 25 and an odd modulus from 3 to
+// 2^199 - 1, where it gives exactly what the generic step gives. Returns
+// false, having changed nothing, for any other modulus.
 bool dh_exponentiate_fast(dh_workspace &ws);
+// The fixed-base step of key generation: result := 3 ^ exponent mod the
+// fixed group's modulus, from a table of powers of 3 built once, for width
+// 25 and the group's modulus, where it gives exactly what the other steps
+// give for base 3. The base slot is not read: the caller has seen that it
+// holds 3. Returns false, having changed nothing, for any other modulus.
+bool dh_exponentiate_fixed_base(dh_workspace &ws);
+// Test hook: false makes the three-word steps take their portable code even
+// where the processor has the instructions of the faster one (the default,
+// true, lets them choose).
+void dh_allow_carry_chains(bool allow);
 
-// Which exponentiation step dh_power takes: the fast one where the modulus
-// allows it and else the generic one (what dh does), or one of the two.
-enum class dh_path { best, generic, fast };
+// Which exponentiation step dh_power takes: the fixed-base one for base 3
+// under the group's modulus, else the fast one where the modulus allows it,
+// else the generic one (what dh does); or one of the three.
+enum class dh_path { best, generic, fast, fixed_base };
 
 // The work behind the exports, for calls from elsewhere in the library:
 // parse the three texts, exponentiate, print. Returns false, with nothing
 // written to out, when the workspace cannot be allocated or when path is
-// fast and the modulus is outside it.
+// fast or fixed_base and the numbers are outside it.
 bool dh_power(char *base, char *exponent, char *modulus, char *out, dh_path path = dh_path::best);
 int dh_generate_key_pair(char *secret, char *public_key);
 

@@ -21,7 +21,6 @@ using namespace dessec_test;
 
 namespace {
 
-using ctx_ptr = std::unique_ptr<BN_CTX, decltype(&BN_CTX_free)>;
 
 struct dh_run {
     std::string base, exponent, modulus;  // the texts after the call

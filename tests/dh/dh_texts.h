@@ -17,6 +17,7 @@ namespace dessec_test {
 inline const std::string group_modulus = "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b";
 
 using bn_ptr = std::unique_ptr<BIGNUM, decltype(&BN_free)>;
+using ctx_ptr = std::unique_ptr<BN_CTX, decltype(&BN_CTX_free)>;
 
 inline bn_ptr new_bn() { return {BN_new(), BN_free}; }
 

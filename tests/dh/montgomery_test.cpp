@@ -29,10 +29,11 @@ path_run run_path(std::string base, std::string exponent, std::string modulus, d
     return {taken, base, exponent, modulus, std::string(out, sizeof out)};
 }
 
-// Both paths write the same bytes and leave the same texts.
-void expect_same_on_both_paths(const std::string &base, const std::string &exponent, const std::string &modulus)
+// The path and the generic one write the same bytes and leave the same texts.
+void expect_same_on_both_paths(const std::string &base, const std::string &exponent, const std::string &modulus,
+                               dh_path path = dh_path::fast)
 {
-    const path_run fast = run_path(base, exponent, modulus, dh_path::fast);
+    const path_run fast = run_path(base, exponent, modulus, path);
     ASSERT_TRUE(fast.taken) << "modulus " << modulus;
     const path_run generic = run_path(base, exponent, modulus, dh_path::generic);
     ASSERT_TRUE(generic.taken);
@@ -90,8 +91,8 @@ TEST(DhPaths, WriteTheSameForUnusualTexts)
         {"2", "1", "3"},           {"ff", f50, "3"},         {f50, "0", "3"},        {"3", "5", "3"},
         {"0", "0", "5"},           {"", "", "5"},            {"4", "2", "7"},        {"9", f50, "zz"},
         {"2", "c6", top_199},      {"2", "c7", top_199},     {top_199, "3", top_199}, {f50, f50, top_199},
-        {"1" + f50, "8", top_199}, {"3", f50, std::string(48, 'f')}, {"5", f50, "1" + std::string(47, '0') + "1"},
-        {"3", f50, "8" + std::string(47, '0') + "1"},         {group_modulus, "1", group_modulus},
+        {"1" + f50, "8", top_199}, {"3", f50, std::string(48, 'f')}, {"5", f50, std::string("1").append(47, '0') + "1"},
+        {"3", f50, std::string("8").append(47, '0') + "1"},         {group_modulus, "1", group_modulus},
         {"0" + group_modulus, "7", group_modulus},            {"1", f50, group_modulus},
         {f50, "3", group_modulus},                            {"100" + group_modulus, f50, group_modulus},
         {"ABCdef", "0000000000000000000000000000000000000000000000000000005", "D4A0BA0250B6FD2EC626E7EFD637DF76C716E22D0944B88B"},
@@ -105,8 +106,8 @@ TEST(DhPaths, WriteTheSameForUnusualTexts)
 // Modulus 1 is odd but left to the generic path, whose exponent 0 gives 1.
 TEST(DhPaths, FastPathTakesOnlyOddModuliFrom3To2To199)
 {
-    const std::string refused[] = {"", "0", "1", "01", "2", "6", group_modulus + "0", "8" + std::string(49, '0'),
-                                   "8" + std::string(48, '0') + "1", std::string(50, 'f'), "\x80" "3"};
+    const std::string refused[] = {"", "0", "1", "01", "2", "6", group_modulus + "0", std::string("8").append(49, '0'),
+                                   std::string("8").append(48, '0') + "1", std::string(50, 'f'), "\x80" "3"};
     for (const auto &modulus : refused) {
         const path_run run = run_path("3", "0", modulus, dh_path::fast);
         EXPECT_FALSE(run.taken) << modulus;
@@ -166,4 +167,67 @@ TEST(DhWideMultiply, HalvesGiveTheExactResult)
                     ASSERT_TRUE(check(a, b, c, d));
     for (int round = 0; round < rounds(100000); ++round)
         ASSERT_TRUE(check(rng(), rng(), rng(), rng()));
+}
+
+// The three-word steps have a portable code beside the one that uses the
+// processor's carry chains where there are any; the hook turns those off
+// for one test.
+class PortableThreeWords : public ::testing::Test {
+protected:
+    void SetUp() override { dh_allow_carry_chains(false); }
+    void TearDown() override { dh_allow_carry_chains(true); }
+};
+
+// Against BN_mod_exp, on texts of digits: odd moduli of up to 192 bits on
+// the fast path, the group's modulus and base 3 on the fixed-base one.
+void expect_bn_mod_exp_on(std::mt19937_64 &rng, BN_CTX *ctx)
+{
+    const bool fixed = rng() % 2 == 0;
+    const bn_ptr m = fixed ? value_of(group_modulus) : random_modulus(rng, 2 + static_cast<int>(rng() % 191), true);
+    const std::string base = fixed ? "3" : random_digits(rng, 1 + rng() % 50);
+    const std::string exponent = random_digits(rng, rng() % 51);
+    bn_ptr expected = new_bn();
+    BN_mod_exp(expected.get(), value_of(base).get(), value_of(exponent).get(), m.get(), ctx);
+    const dh_path path = fixed ? dh_path::fixed_base : dh_path::fast;
+    const path_run run = run_path(base, exponent, modulus_text(rng, m.get()), path);
+    ASSERT_TRUE(run.taken);
+    const std::string want = BN_is_zero(value_of(exponent).get()) ? "01" : printed(expected.get());
+    const std::size_t end = run.out.find('\0');
+    EXPECT_EQ(end == std::string::npos ? "" : run.out.substr(0, end), want) << base << " ^ " << exponent;
+}
+
+TEST(DhPaths, ThreeWordAndFixedBaseStepsGiveBnModExp)
+{
+    auto rng = seeded_rng(32);
+    ctx_ptr ctx(BN_CTX_new(), BN_CTX_free);
+    for (int round = 0; round < rounds(2000); ++round)
+        expect_bn_mod_exp_on(rng, ctx.get());
+}
+
+TEST_F(PortableThreeWords, GiveBnModExp)
+{
+    auto rng = seeded_rng(33);
+    ctx_ptr ctx(BN_CTX_new(), BN_CTX_free);
+    for (int round = 0; round < rounds(2000); ++round)
+        expect_bn_mod_exp_on(rng, ctx.get());
+}
+
+// Any exponent text, the group's modulus as a caller may spell it.
+TEST(DhPaths, FixedBaseWritesWhatTheGenericStepWrites)
+{
+    auto rng = seeded_rng(34);
+    const bn_ptr m = value_of(group_modulus);
+    for (int round = 0; round < rounds(20); ++round)
+        expect_same_on_both_paths(round % 2 ? "3" : "0003", random_text(rng), modulus_text(rng, m.get()),
+                                  dh_path::fixed_base);
+}
+
+// Only base 3 under the group's modulus; dh itself takes the step then.
+TEST(DhPaths, FixedBaseTakesOnlyBase3UnderTheGroupModulus)
+{
+    const std::string texts[][2] = {{"4", group_modulus}, {"103", group_modulus}, {"3" + group_modulus, group_modulus},
+                                    {"3", group_modulus + "1"}, {"3", "3"}, {"3", "1" + group_modulus}};
+    for (const auto &t : texts)
+        EXPECT_FALSE(run_path(t[0], "5", t[1], dh_path::fixed_base).taken) << t[0] << " mod " << t[1];
+    EXPECT_TRUE(run_path("3", "5", "ff00" + group_modulus, dh_path::fixed_base).taken);
 }
