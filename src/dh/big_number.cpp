@@ -4,7 +4,6 @@
 // or 1 mask.
 #include "dh/dh.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include <openssl/crypto.h>
@@ -75,6 +74,17 @@ void big_mul_mod(unsigned char *accumulator, const unsigned char *factor, dh_wor
     OPENSSL_cleanse(multiplicand, width);
 }
 
+namespace {
+
+// v of a character already lower-cased: c - 0x30, less 0x27 above 0x60, to 8 bits.
+unsigned char digit_value(char text_char)
+{
+    const auto c = static_cast<unsigned char>(text_char);
+    return static_cast<unsigned char>(c - 0x30u - static_cast<unsigned>(c > 0x60) * 0x27u);
+}
+
+}  // namespace
+
 // Each character shifts the value up four bits, dropping what passes the top,
 // and ORs in v = c - 0x30 (less 0x27 above 0x60) of c = the character with
 // bit 0x20 set: the digit for "0"-"9", "a"-"f" and "A"-"F", and stray bits
@@ -82,33 +92,32 @@ void big_mul_mod(unsigned char *accumulator, const unsigned char *factor, dh_wor
 // value is the OR of every character's v moved up four bits for each
 // character after it, and only the last 2 * width characters reach the
 // width: the text is lower-cased in one pass, then those characters are
-// placed. A character is written back only when bit 0x20 was clear, so
-// lower-case text is only read.
-void big_from_hex(char *text, unsigned char *destination, dh_workspace &ws)
+// placed from the end, two to a byte, the earlier one's top nibble passing
+// to the byte above. A character is written back only when bit 0x20 was
+// clear, so lower-case text is only read.
+std::size_t big_from_hex(char *text, unsigned char *destination, dh_workspace &ws)
 {
-    const std::int32_t width = ws.width;
-    std::memset(destination, 0, static_cast<std::size_t>(width));
+    const auto width = static_cast<std::size_t>(ws.width);
+    std::memset(destination, 0, width);
+    // A text may be longer than any int: lengths and positions are std::size_t.
     std::size_t length = 0;
     for (; static_cast<signed char>(text[length]) > 0; ++length) {
-        const auto c = static_cast<unsigned char>(text[length] | 0x20);
-        if (c != static_cast<unsigned char>(text[length]))
-            text[length] = static_cast<char>(c);
+        const auto c = static_cast<char>(text[length] | 0x20);
+        if (c != text[length])
+            text[length] = c;
     }
-    // A text may be longer than any int: lengths and positions are std::size_t.
-    const auto placed = std::min(length, 2 * static_cast<std::size_t>(width));
-    for (std::size_t i = length - placed; i < length; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const unsigned digit = (c - 0x30u - static_cast<unsigned>(c > 0x60) * 0x27u) & 0xFFu;
-        const std::size_t nibbles_after = length - 1 - i;
-        const auto byte = width - 1 - static_cast<std::int32_t>(nibbles_after / 2);
-        if (nibbles_after % 2 == 0) {
-            destination[byte] |= static_cast<unsigned char>(digit);
-        } else {
-            destination[byte] |= static_cast<unsigned char>(digit << 4);
+    std::size_t next = length;
+    for (std::size_t byte = width; byte-- > 0 && next > 0;) {
+        unsigned value = destination[byte] | digit_value(text[--next]);
+        if (next > 0) {
+            const unsigned high = digit_value(text[--next]);
+            value |= high << 4;
             if (byte > 0)
-                destination[byte - 1] |= static_cast<unsigned char>(digit >> 4);
+                destination[byte - 1] = static_cast<unsigned char>(high >> 4);
         }
+        destination[byte] = static_cast<unsigned char>(value);
     }
+    return length;
 }
 
 // Only whole leading zero bytes are skipped, so the text always has an even

@@ -1,6 +1,7 @@
 // The modular power on hexadecimal texts and key pairs in the fixed group.
 #include "dh/dh.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include <openssl/crypto.h>
@@ -88,6 +89,15 @@ bool exponentiate_on(dh_path path, dh_workspace &ws)
     return true;
 }
 
+// The hexadecimal places above a text of `length` characters that its value
+// cannot reach: a character's stray bits reach one place above its own, so
+// the places from length + 1 up are zero.
+std::int32_t unused_places(std::size_t length, const dh_workspace &ws)
+{
+    const auto places = 2 * static_cast<std::size_t>(ws.width);
+    return static_cast<std::int32_t>(places - std::min(length + 1, places));
+}
+
 void write_secret_digits(const unsigned char *random, char *secret)
 {
     for (int i = 0; i < dh_random_bytes; ++i) {
@@ -125,7 +135,7 @@ bool dh_power(char *base, char *exponent, char *modulus, char *out, dh_path path
         return false;
     ws->width = dh_width;
     big_from_hex(base, ws->base, *ws);
-    big_from_hex(exponent, ws->exponent, *ws);
+    ws->exponent_unused_places = unused_places(big_from_hex(exponent, ws->exponent, *ws), *ws);
     big_from_hex(modulus, ws->modulus, *ws);
     const bool done = exponentiate_on(path, *ws);
     if (done)

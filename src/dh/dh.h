@@ -2,6 +2,7 @@
 // power, and key pairs in the library's fixed group.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace dessec {
@@ -30,6 +31,10 @@ struct dh_workspace {
     std::int32_t carry;                   // -1, 0 or 1 in an add pass; 0 or 0x100 in a shift pass
     std::int32_t counter;
     std::int32_t width;
+    // Hexadecimal places of the exponent, from the top, that its text cannot
+    // reach: the text's length is public, unlike its digits, so the fast
+    // steps may skip them. 0 (the safe value) when nobody has counted.
+    std::int32_t exponent_unused_places;
 };
 
 // The arithmetic is modulo 2^(8 * width); any number argument may alias another.
@@ -44,8 +49,9 @@ void big_shift_right(unsigned char *number, dh_workspace &ws);
 // accumulator := accumulator * factor mod modulus, exact for factor < modulus < 2^(8 * width - 1).
 void big_mul_mod(unsigned char *accumulator, const unsigned char *factor, dh_workspace &ws);
 // destination := value of the text; consumed characters get bit 0x20 set in
-// place, written back only where that changes them.
-void big_from_hex(char *text, unsigned char *destination, dh_workspace &ws);
+// place, written back only where that changes them. Returns the count of
+// characters consumed.
+std::size_t big_from_hex(char *text, unsigned char *destination, dh_workspace &ws);
 // Upper-case digits without leading zero bytes and a NUL; nothing at all for zero.
 void big_to_hex(const unsigned char *number, char *out, dh_workspace &ws);
 

@@ -10,6 +10,7 @@
 // and table reads go through masks or conditional moves.
 #include "dh/dh.h"
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cstring>
@@ -262,6 +263,13 @@ struct product_3 {
     subtract_modulus_if_above<3>(out, high, top, ctx.modulus);
 }
 
+// The first window that may be non-zero, from what the workspace says of
+// the exponent's text; always the last window at the latest.
+int first_window(const dh_workspace &ws)
+{
+    return ws.exponent_unused_places > 0 ? std::min(ws.exponent_unused_places, windows - 1) : 0;
+}
+
 // Window k of the exponent, from the top: its k-th hexadecimal digit.
 word window_at(const unsigned char *exponent, int k)
 {
@@ -269,9 +277,11 @@ word window_at(const unsigned char *exponent, int k)
 }
 
 // entry := table[index], read by a pass over the whole table that keeps only
-// the matching entry by a mask.
+// the matching entry by a mask. The entry is gathered in registers, which a
+// wipe would force through memory at every window: the callers wipe the
+// entry they hold.
 template <int N>
-void select_entry(word *entry, const word (*table)[N], word index)
+[[gnu::always_inline]] inline void select_entry(word *entry, const word (*table)[N], word index)
 {
     word picked[N] = {};
     for (word i = 0; i < table_size; ++i) {
@@ -281,7 +291,6 @@ void select_entry(word *entry, const word (*table)[N], word index)
             picked[j] |= table[i][j] & match;
     }
     std::memcpy(entry, picked, sizeof picked);
-    OPENSSL_cleanse(picked, sizeof picked);
 }
 
 #if defined(__x86_64__)
@@ -417,12 +426,13 @@ chain_operands chain_operands_of(const montgomery<3> &ctx)
 // The windows of raise_by_windows with the power in registers throughout:
 // four squarings and a multiplication by the selected entry per window.
 [[gnu::target("bmi2,adx")]] void raise_by_carry_chains(word *power, const word (*table)[3],
-                                                       const unsigned char *exponent, const montgomery<3> &ctx)
+                                                       const unsigned char *exponent, int first,
+                                                       const montgomery<3> &ctx)
 {
     chain_operands c = chain_operands_of(ctx);
-    select_entry<3>(c.factor, table, window_at(exponent, 0));
+    select_entry<3>(c.factor, table, window_at(exponent, first));
     word a0 = c.factor[0], a1 = c.factor[1], a2 = c.factor[2];
-    for (int k = 1; k < windows; ++k) {
+    for (int k = first + 1; k < windows; ++k) {
         for (int s = 0; s < window_bits; ++s) {
             word t0, t1, t2, t3, t4, t5, lo, hi;
             __asm__(DH_MONTGOMERY("%[a0]", "%[a1]", "%[a2]", "%[a0]", "%[a1]", "%[a2]")
@@ -507,13 +517,13 @@ void square_of_r(word *r2, const montgomery<N> &ctx)
     std::memcpy(r2, power, sizeof power);
 }
 
-// The secret-bearing numbers of one exponentiation, wiped together.
+// What the exponentiation needs of a modulus beside the modulus itself.
 template <int N>
-struct fast_power {
-    word table[table_size][N];  // base^i * R mod m
-    word base[number_words];
-    word power[N];
-    word factor[N];
+struct modulus_constants {
+    montgomery<N> ctx;
+    word r2[N];   // R^2 mod m
+    word r3[N];   // R^3 mod m, for the top byte of a base in three words
+    word one[N];  // R mod m, Montgomery's 1
 };
 
 template <int N>
@@ -524,6 +534,47 @@ montgomery<N> context_of(const word *modulus)
     ctx.inverse = negated_inverse(ctx.modulus[0]);
     return ctx;
 }
+
+template <int N>
+modulus_constants<N> constants_of(const word *modulus)
+{
+    modulus_constants<N> c{context_of<N>(modulus), {}, {}, {}};
+    square_of_r<N>(c.r2, c.ctx);
+    montgomery_multiply<N>(c.r3, c.r2, c.r2, c.ctx);
+    const word one[N] = {1};
+    montgomery_multiply<N>(c.one, c.r2, one, c.ctx);
+    return c;
+}
+
+// The fixed group: base 3 and a modulus of three words, least significant first.
+constexpr word group_modulus[number_words] = {0xc716e22d0944b88bu, 0xc626e7efd637df76u, 0xd4a0ba0250b6fd2eu, 0};
+
+// Built at the first use; the initialisation of a local static is thread-safe.
+const modulus_constants<3> &group_constants()
+{
+    static const modulus_constants<3> constants = constants_of<3>(group_modulus);
+    return constants;
+}
+
+// The group's constants are made once; any other modulus's at every call.
+template <int N>
+modulus_constants<N> constants_for(const word *modulus)
+{
+    if constexpr (N == 3) {
+        if (std::memcmp(modulus, group_modulus, sizeof group_modulus) == 0)
+            return group_constants();
+    }
+    return constants_of<N>(modulus);
+}
+
+// The secret-bearing numbers of one exponentiation, wiped together.
+template <int N>
+struct fast_power {
+    word table[table_size][N];  // base^i * R mod m
+    word base[number_words];
+    word power[N];
+    word factor[N];
+};
 
 // result := power / R, out of Montgomery form, as the workspace's result.
 template <int N>
@@ -537,19 +588,20 @@ void store_result(dh_workspace &ws, word *power, const montgomery<N> &ctx)
     OPENSSL_cleanse(result, sizeof result);
 }
 
-// Left to right over the windows: the power starts at the entry of the
-// first, then four squarings and one multiplication per window.
+// Left to right over the windows from `first`, the windows above it being
+// zero: the power starts at the entry of the first, then four squarings and
+// one multiplication per window.
 template <int N>
-void raise_by_windows(fast_power<N> &f, const unsigned char *exponent, const montgomery<N> &ctx)
+void raise_by_windows(fast_power<N> &f, const unsigned char *exponent, int first, const montgomery<N> &ctx)
 {
 #if defined(__x86_64__)
     if constexpr (N == 3) {
         if (carry_chains())
-            return raise_by_carry_chains(f.power, f.table, exponent, ctx);
+            return raise_by_carry_chains(f.power, f.table, exponent, first, ctx);
     }
 #endif
-    select_entry<N>(f.power, f.table, window_at(exponent, 0));
-    for (int k = 1; k < windows; ++k) {
+    select_entry<N>(f.power, f.table, window_at(exponent, first));
+    for (int k = first + 1; k < windows; ++k) {
         for (int s = 0; s < window_bits; ++s)
             montgomery_square<N>(f.power, f.power, ctx);
         select_entry<N>(f.factor, f.table, window_at(exponent, k));
@@ -567,19 +619,16 @@ void exponentiate(dh_workspace &ws)
 {
     word modulus[number_words];
     load_number(modulus, ws.modulus);
-    const montgomery<N> ctx = context_of<N>(modulus);
-    word r2[N];
-    square_of_r<N>(r2, ctx);
-    const word one[N] = {1};
+    const modulus_constants<N> c = constants_for<N>(modulus);
+    const montgomery<N> &ctx = c.ctx;
 
     fast_power<N> f;
     load_number(f.base, ws.base);
-    montgomery_multiply<N>(f.table[0], r2, one, ctx);
-    montgomery_multiply<N>(f.table[1], f.base, r2, ctx);
+    std::memcpy(f.table[0], c.one, sizeof c.one);
+    montgomery_multiply<N>(f.table[1], f.base, c.r2, ctx);
     if constexpr (N < number_words) {
-        word r3[N], top[N] = {f.base[N]};
-        montgomery_multiply<N>(r3, r2, r2, ctx);
-        montgomery_multiply<N>(f.factor, top, r3, ctx);
+        const word top[N] = {f.base[N]};
+        montgomery_multiply<N>(f.factor, top, c.r3, ctx);
         add_modulo<N>(f.table[1], f.table[1], f.factor, ctx);
     }
     // Even entries square their half, so that the chain of dependent
@@ -587,13 +636,10 @@ void exponentiate(dh_workspace &ws)
     for (int i = 2; i < table_size; ++i)
         montgomery_multiply<N>(f.table[i], f.table[i % 2 == 0 ? i / 2 : i - 1], f.table[i % 2 == 0 ? i / 2 : 1], ctx);
 
-    raise_by_windows<N>(f, ws.exponent, ctx);
+    raise_by_windows<N>(f, ws.exponent, first_window(ws), ctx);
     store_result<N>(ws, f.power, ctx);
     OPENSSL_cleanse(&f, sizeof f);
 }
-
-// The fixed group: base 3 and a modulus of three words, least significant first.
-constexpr word group_modulus[number_words] = {0xc716e22d0944b88bu, 0xc626e7efd637df76u, 0xd4a0ba0250b6fd2eu, 0};
 
 // 3^(d * 16^k) * R mod m for every digit d and every place k of the
 // exponent in hexadecimal, so that 3^e is the product of one entry per
@@ -605,14 +651,13 @@ struct powers_of_three {
 
 powers_of_three make_powers_of_three()
 {
-    powers_of_three p{context_of<3>(group_modulus), {}};
-    word r2[3];
-    square_of_r<3>(r2, p.ctx);
-    const word one[3] = {1}, three[3] = {3};
+    const modulus_constants<3> &c = group_constants();
+    powers_of_three p{c.ctx, {}};
+    const word three[3] = {3};
     for (int k = 0; k < windows; ++k) {
-        montgomery_multiply<3>(p.entry[k][0], r2, one, p.ctx);
+        std::memcpy(p.entry[k][0], c.one, sizeof c.one);
         if (k == 0) {
-            montgomery_multiply<3>(p.entry[0][1], r2, three, p.ctx);
+            montgomery_multiply<3>(p.entry[0][1], c.r2, three, p.ctx);
         } else {
             std::memcpy(p.entry[k][1], p.entry[k - 1][1], sizeof p.entry[k][1]);
             for (int s = 0; s < window_bits; ++s)
@@ -650,8 +695,9 @@ void exponentiate_three(dh_workspace &ws)
 {
     const powers_of_three &p = three_powers();
     fixed_power f;
-    select_entry<3>(f.power, p.entry[windows - 1], window_at(ws.exponent, 0));
-    for (int k = 1; k < windows; ++k) {
+    const int first = first_window(ws);
+    select_entry<3>(f.power, p.entry[windows - 1 - first], window_at(ws.exponent, first));
+    for (int k = first + 1; k < windows; ++k) {
         select_entry<3>(f.factor, p.entry[windows - 1 - k], window_at(ws.exponent, k));
         montgomery_multiply<3>(f.power, f.power, f.factor, p.ctx);
     }
