@@ -457,6 +457,20 @@ chain_operands chain_operands_of(const montgomery<3> &ctx)
     out[2] = t5;
 }
 
+// out := a * a / R mod m as montgomery_square<3>, by the carry chains.
+[[gnu::target("bmi2,adx")]] void square_by_carry_chains(word *out, const word *a, const montgomery<3> &ctx)
+{
+    const chain_operands c = chain_operands_of(ctx);
+    word t0, t1, t2, t3, t4, t5, lo, hi;
+    __asm__(DH_MONTGOMERY_SQUARE("0(%[a])", "8(%[a])", "16(%[a])")
+            : DH_CHAIN_OUTPUTS
+            : [p] "r"(&c), [a] "r"(a)
+            : "rdx", "cc", "memory");
+    out[0] = t3;
+    out[1] = t4;
+    out[2] = t5;
+}
+
 // The windows of raise_by_windows with the power in registers throughout:
 // four squarings and a multiplication by the selected entry per window.
 [[gnu::target("bmi2,adx")]] void raise_by_carry_chains(word *power, const word (*table)[3],
@@ -527,7 +541,7 @@ void montgomery_square<3>(word *out, const word *a, const montgomery<3> &ctx)
 {
 #if defined(__x86_64__)
     if (carry_chains())
-        return multiply_by_carry_chains(out, a, a, ctx);
+        return square_by_carry_chains(out, a, ctx);
 #endif
     reduce_3(out, square_3(a), ctx);
 }
@@ -669,8 +683,10 @@ void exponentiate(dh_workspace &ws)
     }
     // Even entries square their half, so that the chain of dependent
     // multiplications is 7 long, not 14.
-    for (int i = 2; i < table_size; ++i)
-        montgomery_multiply<N>(f.table[i], f.table[i % 2 == 0 ? i / 2 : i - 1], f.table[i % 2 == 0 ? i / 2 : 1], ctx);
+    for (int i = 2; i < table_size; i += 2) {
+        montgomery_square<N>(f.table[i], f.table[i / 2], ctx);
+        montgomery_multiply<N>(f.table[i + 1], f.table[i], f.table[1], ctx);
+    }
 
     raise_by_windows<N>(f, ws.exponent, first_window(ws), ctx);
     store_result<N>(ws, f.power, ctx);
