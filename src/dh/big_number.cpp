@@ -106,17 +106,20 @@ std::size_t big_from_hex(char *text, unsigned char *destination, dh_workspace &w
         if (c != text[length])
             text[length] = c;
     }
-    std::size_t next = length;
-    for (std::size_t byte = width; byte-- > 0 && next > 0;) {
-        unsigned value = destination[byte] | digit_value(text[--next]);
+    std::size_t next = length, byte = width;
+    unsigned spill = 0;  // the top nibble of the earlier character of the byte below
+    while (byte > 0 && next > 0) {
+        unsigned value = spill | digit_value(text[--next]);
+        spill = 0;
         if (next > 0) {
             const unsigned high = digit_value(text[--next]);
             value |= high << 4;
-            if (byte > 0)
-                destination[byte - 1] = static_cast<unsigned char>(high >> 4);
+            spill = high >> 4;
         }
-        destination[byte] = static_cast<unsigned char>(value);
+        destination[--byte] = static_cast<unsigned char>(value);
     }
+    if (byte > 0)
+        destination[byte - 1] = static_cast<unsigned char>(spill);
     return length;
 }
 
