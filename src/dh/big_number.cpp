@@ -76,11 +76,14 @@ void big_mul_mod(unsigned char *accumulator, const unsigned char *factor, dh_wor
 
 namespace {
 
-// v of a character already lower-cased: c - 0x30, less 0x27 above 0x60, to 8 bits.
+// v of a character already lower-cased: c - 0x30, less 0x27 above 0x60, to
+// 8 bits. A letter and a number digit take the same steps: no branch tells
+// them apart.
 unsigned char digit_value(char text_char)
 {
     const auto c = static_cast<unsigned char>(text_char);
-    return static_cast<unsigned char>(c - 0x30u - static_cast<unsigned>(c > 0x60) * 0x27u);
+    const unsigned letter = dh_opaque_mask(0u - ((0x60u - c) >> 31));
+    return static_cast<unsigned char>(c - 0x30u - (letter & 0x27u));
 }
 
 }  // namespace

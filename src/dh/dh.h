@@ -55,6 +55,16 @@ std::size_t big_from_hex(char *text, unsigned char *destination, dh_workspace &w
 // Upper-case digits without leading zero bytes and a NUL; nothing at all for zero.
 void big_to_hex(const unsigned char *number, char *out, dh_workspace &ws);
 
+// A mask of all ones or all zeros, hidden from the optimizer, which would
+// otherwise see the comparison it comes from and may turn the masked
+// selection back into a branch or a conditional load.
+template <typename Mask>
+inline Mask dh_opaque_mask(Mask mask)
+{
+    __asm__("" : "+r"(mask));
+    return mask;
+}
+
 // The character of a nibble: "0" to "9", then `ten` and the letters after it.
 inline char dh_digit(unsigned nibble, char ten)
 {

@@ -87,15 +87,6 @@ dh_wide add_carry(word x, word y, word carry)
     return dh_mul_add(x, 1, y, carry);
 }
 
-// A mask of all ones or all zeros, hidden from the optimizer, which would
-// otherwise see the comparison it comes from and may turn the masked
-// selection back into a branch or a conditional load.
-word opaque_mask(word mask)
-{
-    __asm__("" : "+r"(mask));
-    return mask;
-}
-
 // out := t + top * R, less m when that is at least m, for t + top * R below
 // 2m; out must not be t. t + (R - 1 - m) + 1 carries out of the words
 // exactly when t >= m.
@@ -109,7 +100,7 @@ void subtract_modulus_if_above(word *out, const word *t, word top, const word *m
         out[j] = sum.low;
         carry = sum.high;
     }
-    const word keep_t = opaque_mask(0 - ((carry | top) ^ 1));
+    const word keep_t = dh_opaque_mask(0 - ((carry | top) ^ 1));
 #pragma GCC unroll 4
     for (int j = 0; j < N; ++j)
         out[j] ^= (out[j] ^ t[j]) & keep_t;
@@ -285,7 +276,7 @@ template <int N>
 {
     word picked[N] = {};
     for (word i = 0; i < table_size; ++i) {
-        const word match = opaque_mask(0 - (((i ^ index) - 1) >> 63));
+        const word match = dh_opaque_mask(0 - (((i ^ index) - 1) >> 63));
 #pragma GCC unroll 4
         for (int j = 0; j < N; ++j)
             picked[j] |= table[i][j] & match;
