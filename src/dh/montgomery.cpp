@@ -285,6 +285,31 @@ template <int N>
 }
 
 #if defined(__x86_64__)
+// Three words by conditional moves from memory: every entry is loaded, and
+// the one whose place equals the index is kept. Fewer instructions than the
+// masks, which the windows of the carry chains feel.
+template <>
+[[gnu::always_inline]] inline void select_entry<3>(word *entry, const word (*table)[3], word index)
+{
+    word w0 = 0, w1 = 0, w2 = 0;
+#pragma GCC unroll 16
+    for (word i = 0; i < table_size; ++i) {
+        __asm__("cmpq %[i], %[index]\n\t"
+                "cmoveq %[e0], %[w0]\n\t"
+                "cmoveq %[e1], %[w1]\n\t"
+                "cmoveq %[e2], %[w2]"
+                : [w0] "+r"(w0), [w1] "+r"(w1), [w2] "+r"(w2)
+                : [i] "er"(i), [index] "r"(index), [e0] "m"(table[i][0]), [e1] "m"(table[i][1]),
+                  [e2] "m"(table[i][2])
+                : "cc");
+    }
+    entry[0] = w0;
+    entry[1] = w1;
+    entry[2] = w2;
+}
+#endif
+
+#if defined(__x86_64__)
 // Where the processor has mulx, adcx and adox (BMI2 and ADX), the product
 // and its reduction take two carry chains at once, CF and OF, over
 // flag-neutral multiplications: some half the instructions of the code the
