@@ -459,10 +459,9 @@ chain_operands chain_operands_of(const montgomery<3> &ctx)
 
 // out := a * b / R mod m as montgomery_multiply<3>, by the carry chains,
 // with a and b read from memory.
-[[gnu::target("bmi2,adx")]] void multiply_by_carry_chains(word *out, const word *a, const word *b,
-                                                          const montgomery<3> &ctx)
+[[gnu::target("bmi2,adx"), gnu::always_inline]] inline void multiply_with(word *out, const word *a, const word *b,
+                                                                         const chain_operands &c)
 {
-    const chain_operands c = chain_operands_of(ctx);
     word t0, t1, t2, t3, t4, t5, lo, hi;
     __asm__(DH_MONTGOMERY("0(%[a])", "8(%[a])", "16(%[a])", "0(%[b])", "8(%[b])", "16(%[b])")
             : DH_CHAIN_OUTPUTS
@@ -474,9 +473,9 @@ chain_operands chain_operands_of(const montgomery<3> &ctx)
 }
 
 // out := a * a / R mod m as montgomery_square<3>, by the carry chains.
-[[gnu::target("bmi2,adx")]] void square_by_carry_chains(word *out, const word *a, const montgomery<3> &ctx)
+[[gnu::target("bmi2,adx"), gnu::always_inline]] inline void square_with(word *out, const word *a,
+                                                                       const chain_operands &c)
 {
-    const chain_operands c = chain_operands_of(ctx);
     word t0, t1, t2, t3, t4, t5, lo, hi;
     __asm__(DH_MONTGOMERY_SQUARE("0(%[a])", "8(%[a])", "16(%[a])")
             : DH_CHAIN_OUTPUTS
@@ -485,6 +484,27 @@ chain_operands chain_operands_of(const montgomery<3> &ctx)
     out[0] = t3;
     out[1] = t4;
     out[2] = t5;
+}
+
+[[gnu::target("bmi2,adx")]] void multiply_by_carry_chains(word *out, const word *a, const word *b,
+                                                          const montgomery<3> &ctx)
+{
+    multiply_with(out, a, b, chain_operands_of(ctx));
+}
+
+[[gnu::target("bmi2,adx")]] void square_by_carry_chains(word *out, const word *a, const montgomery<3> &ctx)
+{
+    square_with(out, a, chain_operands_of(ctx));
+}
+
+// fill_table<3> by the carry chains, the operands laid out once.
+[[gnu::target("bmi2,adx")]] void fill_table_by_carry_chains(word (*table)[3], const montgomery<3> &ctx)
+{
+    const chain_operands c = chain_operands_of(ctx);
+    for (int i = 2; i < table_size; i += 2) {
+        square_with(table[i], table[i / 2], c);
+        multiply_with(table[i + 1], table[i], table[1], c);
+    }
 }
 
 // The windows of raise_by_windows with the power in registers throughout:
@@ -633,6 +653,24 @@ modulus_constants<N> constants_for(const word *modulus)
     return constants_of<N>(modulus);
 }
 
+// Entries 2 to 15 of a window table from entry 1: base^i * R mod m. Even
+// entries square their half, so that the chain of dependent multiplications
+// is 7 long, not 14.
+template <int N>
+void fill_table(word (*table)[N], const montgomery<N> &ctx)
+{
+#if defined(__x86_64__)
+    if constexpr (N == 3) {
+        if (carry_chains())
+            return fill_table_by_carry_chains(table, ctx);
+    }
+#endif
+    for (int i = 2; i < table_size; i += 2) {
+        montgomery_square<N>(table[i], table[i / 2], ctx);
+        montgomery_multiply<N>(table[i + 1], table[i], table[1], ctx);
+    }
+}
+
 // The secret-bearing numbers of one exponentiation, wiped together.
 template <int N>
 struct fast_power {
@@ -697,12 +735,7 @@ void exponentiate(dh_workspace &ws)
         montgomery_multiply<N>(f.factor, top, c.r3, ctx);
         add_modulo<N>(f.table[1], f.table[1], f.factor, ctx);
     }
-    // Even entries square their half, so that the chain of dependent
-    // multiplications is 7 long, not 14.
-    for (int i = 2; i < table_size; i += 2) {
-        montgomery_square<N>(f.table[i], f.table[i / 2], ctx);
-        montgomery_multiply<N>(f.table[i + 1], f.table[i], f.table[1], ctx);
-    }
+    fill_table<N>(f.table, ctx);
 
     raise_by_windows<N>(f, ws.exponent, first_window(ws), ctx);
     store_result<N>(ws, f.power, ctx);
