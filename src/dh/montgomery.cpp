@@ -517,6 +517,8 @@ chain_operands chain_operands_of(const montgomery<3> &ctx)
     select_entry<3>(c.factor, table, window_at(exponent, first));
     word a0 = c.factor[0], a1 = c.factor[1], a2 = c.factor[2];
     for (int k = first + 1; k < windows; ++k) {
+        // Read first: the entry depends on nothing the squarings make, so the
+        // processor scans the table while they run.
         select_entry<3>(c.factor, table, window_at(exponent, k));
         for (int s = 0; s < window_bits; ++s) {
             word t0, t1, t2, t3, t4, t5, lo, hi;
