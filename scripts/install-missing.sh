@@ -17,5 +17,7 @@ if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | g
 fi
 echo "installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# Another install may hold the package lock: wait for it rather than fail.
+lock=(-o DPkg::Lock::Timeout=900)
+apt-get "${lock[@]}" update -qq
+apt-get "${lock[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
