@@ -2,9 +2,10 @@
 # Debian's machine-readable format and a changelog under
 # /usr/share/doc/<package>, a compressed manual, and for the library an
 # ldconfig trigger rather than maintainer scripts; lintian overrides, each
-# with its reason, for what does not apply to packages made outside Debian. The files are made at
-# configuration and installed only into the packages (EXCLUDE_FROM_ALL: cpack
-# installs each component by name; a plain install leaves them out).
+# with its reason, for what does not apply to packages made outside Debian.
+# The files are made at configuration and installed only into the packages
+# (EXCLUDE_FROM_ALL: cpack installs each component by name; a plain install
+# leaves them out).
 set(dessec_debian_dir ${PROJECT_BINARY_DIR}/debian)
 find_program(DESSEC_GZIP gzip REQUIRED)
 
@@ -73,7 +74,8 @@ endforeach()
 # dpkg runs ldconfig once after all packages are unpacked, on the trigger.
 # cpack writes a postinst and a postrm that call ldconfig themselves unless
 # the package names its own: these name ones that do not exist, which cpack
-# then leaves out, so the library's package has no maintainer scripts.
+# then leaves out (with a warning that they are missing), so the library's
+# package has no maintainer scripts.
 file(CONFIGURE OUTPUT ${dessec_debian_dir}/triggers CONTENT "activate-noawait ldconfig\n")
 set(CPACK_DEBIAN_LIB_PACKAGE_CONTROL_EXTRA ${dessec_debian_dir}/triggers
   ${dessec_debian_dir}/none/postinst ${dessec_debian_dir}/none/postrm)
