@@ -5,7 +5,8 @@ include(CMakePackageConfigHelpers)
 set(DESSEC_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/dessec)
 
 # Components, as a distribution splits them: lib (the library and its soname
-# link), dev (what a build against it needs) and tool (the tool and its manual).
+# link), dev (what a build against it needs), tool (the tool) and man (its
+# manual).
 install(TARGETS dessec EXPORT dessecTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT lib
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT lib NAMELINK_COMPONENT dev
@@ -33,7 +34,11 @@ configure_file(cmake/dessec.pc.in ${CMAKE_CURRENT_BINARY_DIR}/dessec.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/dessec.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
   COMPONENT dev)
 
-install(TARGETS dessec-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
+if(DESSEC_BUILD_TOOL)
+  install(TARGETS dessec-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
+endif()
+# The manual as made; the Debian package carries it compressed instead
+# (cmake/debian.cmake).
 if(DESSEC_MAN_PAGE)
-  install(FILES ${DESSEC_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tool)
+  install(FILES ${DESSEC_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT man)
 endif()

@@ -3,11 +3,19 @@
 # library under its versioned soname, libdessec-dev the header, dessec.pc,
 # the CMake package and the unversioned link, dessec the tool and its manual.
 # Dependencies on other packages come from the binaries themselves.
+set(DESSEC_DEB_MAINTAINER "dessec maintainers <maintainers@dessec.invalid>" CACHE STRING
+  "Maintainer of the Debian packages: a name and a mail address that reaches them")
+set(DESSEC_DEB_RELEASE 1 CACHE STRING "Debian revision of the packages, for a repackaging of one version")
+
 set(CPACK_PACKAGE_NAME dessec)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The dessec developers")
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${DESSEC_DEB_RELEASE})
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${DESSEC_DEB_MAINTAINER}")
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL lib dev tool)
+set(CPACK_COMPONENTS_ALL lib dev)
+if(DESSEC_BUILD_TOOL)
+  list(APPEND CPACK_COMPONENTS_ALL tool)
+endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
@@ -19,8 +27,9 @@ set(CPACK_DEBIAN_LIB_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_LIB_DESCRIPTION "DES-based security utilities behind a C interface
 The shared library: DES blocks, password-keyed hex secrets, Diffie-Hellman
 in a fixed group, and DES- and MD5-based password hashes.")
-# A shlibs file for the packages built against it, and the ldconfig trigger.
-set(CPACK_DEBIAN_LIB_PACKAGE_GENERATE_SHLIBS ON)
+# A shlibs file for the packages built against the library (only a package
+# that holds a library with a soname gets one).
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY "=")
 
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libdessec-dev)
@@ -37,7 +46,11 @@ password, DES-based password hashes and DES on hex data.")
 # The tool needs the library from this same build, found where cpack stages it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR})
 
+include(cmake/debian.cmake)
+
 include(CPack)
 cpack_add_component(lib DISPLAY_NAME "Library")
 cpack_add_component(dev DISPLAY_NAME "Development files" DEPENDS lib)
-cpack_add_component(tool DISPLAY_NAME "Tool" DEPENDS lib)
+if(DESSEC_BUILD_TOOL)
+  cpack_add_component(tool DISPLAY_NAME "Tool" DEPENDS lib)
+endif()

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # check_exports.sh LIBRARY EXPORT_LIST exact|subset
+# EXPORT_LIST names a function a line, in its first field (src/exports.txt
+# gives the ordinal beside it).
 # Fails when the library exports a function that is not on the list, when a
 # listed function is missing (exact only), or when the library reaches one of its own
 # exports through a dynamic relocation (a same-named function loaded earlier
@@ -9,7 +11,7 @@ lib=$1
 list=$2
 mode=${3:-exact}
 
-expected=$(sort "$list")
+expected=$(awk 'NF {print $1}' "$list" | sort)
 exported=$(nm -D --defined-only "$lib" | awk '$2 ~ /^[TtWwIi]$/ {print $3}' | sed 's/@.*//' \
   | grep -vxE '_init|_fini' | sort -u)
 
@@ -25,7 +27,7 @@ if [ "$mode" = exact ] && [ -n "$missing" ]; then
   status=1
 fi
 
-own=$(readelf -rW "$lib" | awk 'NF >= 5 {print $5}' | sed 's/@.*//' | grep -xF -f "$list" | sort -u || true)
+own=$(readelf -rW "$lib" | awk 'NF >= 5 {print $5}' | sed 's/@.*//' | grep -xF -f <(echo "$expected") | sort -u || true)
 if [ -n "$own" ]; then
   echo "dynamic relocations against the library's own exports: $(echo $own)"
   status=1

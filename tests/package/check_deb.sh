@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# check_deb.sh DEB_DIR VERSION: as root, installs the Debian packages in
-# DEB_DIR with apt-get and uses them as a user would: the tool from the PATH,
-# its manual, a C program built with pkg-config alone and one with the CMake
-# package; then purges them and checks that every file they installed is gone.
+# check_deb.sh DEB_DIR VERSION: as root, checks the Debian packages in
+# DEB_DIR with lintian (no error, and no warning that an override does not
+# explain), installs them with apt-get and uses them as a user would: the
+# tool from the PATH, its manual, a C program built with pkg-config alone and
+# one with the CMake package; then purges them and checks that every file
+# they installed is gone.
 set -euo pipefail
 debs=$(realpath "$1")
 version=$2
-consumer=$(cd "$(dirname "$0")/consumer" && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
+consumer=$root/tests/package/consumer
 packages=(libdessec0 libdessec-dev dessec)
 [ "$(id -u)" -eq 0 ] || { echo "check_deb.sh installs packages: run it as root"; exit 1; }
 
@@ -16,12 +19,24 @@ export DEBIAN_FRONTEND=noninteractive
 status=0
 fail() { echo "packages: $*"; status=1; }
 
+command -v lintian >/dev/null || "$root/scripts/install-missing.sh" lintian
+# Root is what installs the packages below; lintian only warns of it.
+lintian --fail-on error,warning "$debs"/dessec*.deb 2> >(grep -v 'running with root privileges' >&2) \
+  || fail "lintian finds errors or warnings in the packages"
+
 apt-get install -y -qq "$debs"/dessec*.deb >/dev/null
 installed=$(dpkg -L "${packages[@]}" | sort -u)
 
+# Each package states the licence of LICENSE in its copyright file.
+holder=$(sed -n 's/^Copyright (c) //p' "$root/LICENSE")
+for p in "${packages[@]}"; do
+  grep -qxF "Copyright: $holder" "/usr/share/doc/$p/copyright" && grep -qx 'License: Expat' "/usr/share/doc/$p/copyright" \
+    || fail "$p has no copyright file stating the licence in LICENSE"
+done
+
 [ "$(command -v dessec)" = /usr/bin/dessec ] || fail "dessec is not /usr/bin/dessec on the PATH"
 [ "$(dessec --version)" = "dessec $version" ] || fail "dessec --version says '$(dessec --version)'"
-[ "$(man -w dessec)" = /usr/share/man/man1/dessec.1 ] || fail "man -w dessec finds '$(man -w dessec)'"
+[ "$(man -w dessec)" = /usr/share/man/man1/dessec.1.gz ] || fail "man -w dessec finds '$(man -w dessec)'"
 MANPAGER=cat MANWIDTH=80 man dessec 2>/dev/null | grep -q '^COMMANDS' || fail "man dessec shows no COMMANDS section"
 
 # shellcheck disable=SC2046
@@ -43,5 +58,5 @@ left=$(while read -r path; do
 done <<<"$installed")
 [ -z "$left" ] || fail "purge left $(echo $left)"
 
-[ $status -eq 0 ] && echo "packages $(cd "$debs" && echo *.deb) install, work from the PATH, with pkg-config, find_package and man, and purge cleanly"
+[ $status -eq 0 ] && echo "packages $(cd "$debs" && echo *.deb) pass lintian, install, work from the PATH, with pkg-config, find_package and man, and purge cleanly"
 exit $status

@@ -1,0 +1,92 @@
+# What Debian asks of each package beyond its files: a copyright file in
+# Debian's machine-readable format and a changelog under
+# /usr/share/doc/<package>, a compressed manual, and for the library an
+# ldconfig trigger rather than maintainer scripts; lintian overrides, each
+# with its reason, for what does not apply to packages made outside Debian.
+# The files are made at configuration and installed only into the packages
+# (EXCLUDE_FROM_ALL: cpack installs each component by name; a plain install
+# leaves them out).
+set(dessec_debian_dir ${PROJECT_BINARY_DIR}/debian)
+find_program(DESSEC_GZIP gzip REQUIRED)
+
+# The copyright file states LICENSE: its copyright line, then its text as the
+# Expat licence (Debian's name for the MIT licence), continuation lines
+# indented and blank ones written as " .".
+file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE dessec_license_lines)
+set(dessec_copyright_holder "")
+set(dessec_license_text "")
+foreach(line IN LISTS dessec_license_lines)
+  if(line MATCHES "^Copyright \\(c\\) (.+)$")
+    set(dessec_copyright_holder ${CMAKE_MATCH_1})
+  elseif(dessec_copyright_holder)
+    if(line STREQUAL "")
+      string(APPEND dessec_license_text " .\n")
+    else()
+      string(APPEND dessec_license_text " ${line}\n")
+    endif()
+  endif()
+endforeach()
+string(REGEX REPLACE "^ \\.\n" "" dessec_license_text "${dessec_license_text}")
+if(NOT dessec_copyright_holder)
+  message(FATAL_ERROR "LICENSE has no line \"Copyright (c) YEAR HOLDER\"")
+endif()
+set(dessec_copyright "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: dessec
+
+Files: *
+Copyright: ${dessec_copyright_holder}
+License: Expat
+${dessec_license_text}")
+
+# One entry for the version packaged. The date honours SOURCE_DATE_EPOCH,
+# so that a rebuild of the same sources makes the same packages.
+string(TIMESTAMP dessec_changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
+set(dessec_changelog "dessec (${PROJECT_VERSION}-${DESSEC_DEB_RELEASE}) unstable; urgency=medium
+
+  * dessec ${PROJECT_VERSION}, packaged from its own build.
+
+ -- ${DESSEC_DEB_MAINTAINER}  ${dessec_changelog_date}
+")
+
+# dessec_debian_files(COMPONENT PACKAGE): the copyright file, the changelog
+# and the lintian overrides of PACKAGE, installed with COMPONENT.
+function(dessec_debian_files component package)
+  set(dir ${dessec_debian_dir}/${package})
+  file(CONFIGURE OUTPUT ${dir}/copyright CONTENT "@dessec_copyright@" @ONLY)
+  file(CONFIGURE OUTPUT ${dir}/changelog.Debian CONTENT "@dessec_changelog@" @ONLY)
+  # -n: no name or time stamp in the archive; -9: Debian's compression level.
+  execute_process(COMMAND ${DESSEC_GZIP} -9nf ${dir}/changelog.Debian COMMAND_ERROR_IS_FATAL ANY)
+  install(FILES ${dir}/copyright ${dir}/changelog.Debian.gz
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${package} COMPONENT ${component} EXCLUDE_FROM_ALL)
+  file(CONFIGURE OUTPUT ${dir}/lintian/${package} CONTENT
+"# Packages built from the project's own tree, not uploaded to Debian's
+# archive: there is no bug asking for them that the first entry could close.
+${package}: initial-upload-closes-no-bugs
+")
+  install(FILES ${dir}/lintian/${package}
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides COMPONENT ${component} EXCLUDE_FROM_ALL)
+endfunction()
+foreach(component IN LISTS CPACK_COMPONENTS_ALL)
+  string(TOUPPER ${component} upper)
+  dessec_debian_files(${component} ${CPACK_DEBIAN_${upper}_PACKAGE_NAME})
+endforeach()
+
+# dpkg runs ldconfig once after all packages are unpacked, on the trigger.
+# cpack writes a postinst and a postrm that call ldconfig themselves unless
+# the package names its own: these name ones that do not exist, which cpack
+# then leaves out (with a warning that they are missing), so the library's
+# package has no maintainer scripts.
+file(CONFIGURE OUTPUT ${dessec_debian_dir}/triggers CONTENT "activate-noawait ldconfig\n")
+set(CPACK_DEBIAN_LIB_PACKAGE_CONTROL_EXTRA ${dessec_debian_dir}/triggers
+  ${dessec_debian_dir}/none/postinst ${dessec_debian_dir}/none/postrm)
+
+# The manual, compressed as Debian keeps manuals; a plain install has it as made.
+if(DESSEC_MAN_PAGE)
+  add_custom_command(OUTPUT ${DESSEC_MAN_PAGE}.gz
+    COMMAND ${DESSEC_GZIP} -9nkf ${DESSEC_MAN_PAGE}
+    DEPENDS ${DESSEC_MAN_PAGE}
+    VERBATIM)
+  add_custom_target(dessec-man-gz ALL DEPENDS ${DESSEC_MAN_PAGE}.gz)
+  add_dependencies(dessec-man-gz dessec-man)
+  install(FILES ${DESSEC_MAN_PAGE}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tool EXCLUDE_FROM_ALL)
+endif()
