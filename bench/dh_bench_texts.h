@@ -9,9 +9,9 @@
 namespace dessec_bench {
 
 struct dh_texts {
-    std::string modulus = "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b";
+    std::string modulus = DESSEC_DH_MODULUS;
     std::string secret = "8f3a27c55b0e1d964ac2f07e13b94d6a80c5e21f7d394b06";
-    std::string three = "3";
+    std::string three = DESSEC_DH_BASE;
     std::string peer_public;
 
     dh_texts()

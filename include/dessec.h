@@ -107,6 +107,16 @@ DESSEC_API void dh(char *base, char *exponent, char *modulus, char *out);
  * Returns 0 on success, -1 on failure. */
 DESSEC_API int dh_keysGenerator(char *secret, char *public_key);
 
+/* ---------------------------------------------------------------- Diffie-Hellman group */
+
+/* The fixed group of dh_keysGenerator as lower-case hexadecimal texts, ready
+ * to pass to dh (through a writable copy: dh lower-cases its texts in place).
+ * A public key of the group is DESSEC_DH_BASE^secret mod DESSEC_DH_MODULUS,
+ * and the common key of two parties is dh(their public key, own secret,
+ * DESSEC_DH_MODULUS). The modulus has 192 bits, 48 digits. */
+#define DESSEC_DH_BASE "3"
+#define DESSEC_DH_MODULUS "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b"
+
 /* ---------------------------------------------------------------- Passwords */
 
 /* DES-based password hash. setting: a two-character salt (13-character

@@ -9,11 +9,9 @@
 
 #include "common/scratch.h"
 #include "dessec.h"
+#include "dh/group.h"
 
 namespace dessec {
-
-char dh_base_text[256] = "3";
-char dh_modulus_text[256] = "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b";
 
 namespace {
 
@@ -58,15 +56,16 @@ void exponentiate(dh_workspace &ws)
     OPENSSL_cleanse(product, width);
 }
 
-// Whether the base is exactly 3. The base of dh is public (3, or a peer's
-// public key), so the choice of step may depend on it; the steps may not.
+// Whether the base is exactly the group's, 3. The base of dh is public (3,
+// or a peer's public key), so the choice of step may depend on it; the steps
+// may not.
 bool base_is_three(const dh_workspace &ws)
 {
     const auto last = static_cast<std::size_t>(ws.width - 1);
     unsigned others = 0;
     for (std::size_t k = 0; k < last; ++k)
         others |= ws.base[k];
-    return others == 0 && ws.base[last] == 3;
+    return others == 0 && ws.base[last] == dh_group_base[0];
 }
 
 bool fixed_base_step(dh_workspace &ws) { return base_is_three(ws) && dh_exponentiate_fixed_base(ws); }
@@ -158,10 +157,9 @@ int dh_generate_key_pair(char *secret, char *public_key)
     if (!drawn)
         return -1;
 
-    char base[sizeof dh_base_text];
-    char modulus[sizeof dh_modulus_text];
-    std::memcpy(base, dh_base_text, sizeof base);
-    std::memcpy(modulus, dh_modulus_text, sizeof modulus);
+    // dh rewrites its texts in place: it gets copies of the group's.
+    char base[] = DESSEC_DH_BASE;
+    char modulus[] = DESSEC_DH_MODULUS;
     dh_power(base, secret, modulus, public_key);
     dh_lowercase_in_place(public_key);
     return public_key[0] != '\0' && secret[0] != '\0' ? 0 : -1;

@@ -12,10 +12,6 @@ inline constexpr std::int32_t dh_slot_size = 1024;    // room of a number slot; 
 inline constexpr int dh_secret_digits = 48;           // digits of a secret key
 inline constexpr int dh_key_text_size = 49;           // bytes of a key text buffer, NUL included
 
-// The fixed group's base "3" and 192-bit modulus; calls work on copies.
-extern char dh_base_text[256];
-extern char dh_modulus_text[256];
-
 // The state of one dh call. Numbers are unsigned, most significant byte
 // first, and only the first `width` bytes of a slot take part. The loop state
 // of the bit-serial operations below lives here: the generic exponentiation

@@ -1,5 +1,5 @@
 // Password hashing: the salted DES engine, the DES-based and "$1$" MD5-based
-// crypt formats, verification of stored hashes and salt generation.
+// crypt formats, salts for them and verification of stored hashes.
 #pragma once
 
 #include <cstddef>
@@ -71,6 +71,11 @@ inline constexpr std::size_t result_copy_size = 128;
 int copies_match(const char (&result_copy)[result_copy_size], const char (&stored_copy)[stored_copy_size]);
 
 int verify_stored_hash(const char *passwd, const char *stored);
+
+// ---------------------------------------------------------------- salts
+
+// A random two-character salt of the DES-based hash and a NUL: 1 when both
+// characters are letters, else 0.
 int make_salt(char *salt);
 
 }  // namespace dessec

@@ -1,8 +1,7 @@
-// Checking a password against a stored hash, and making a random salt.
+// Checking a password against a stored hash.
 #include <cstring>
 
 #include <openssl/crypto.h>
-#include <openssl/rand.h>
 
 #include "dessec.h"
 #include "passwd/passwd.h"
@@ -49,11 +48,6 @@ const char *computed_hash(const char *passwd, const char *stored_copy)
     return passwd_des_crypt(passwd, setting_text<traditional_setting_len>(stored_copy).chars);
 }
 
-bool is_ascii_letter(char c)
-{
-    return static_cast<unsigned char>((c | 0x20) - 'a') < 26;
-}
-
 }  // namespace
 
 int hash_texts_equal(const char *a, const char *b, std::size_t n)
@@ -92,22 +86,6 @@ int verify_stored_hash(const char *passwd, const char *stored)
     return match;
 }
 
-// 12 bits from the secure generator; ".." and 0 should it fail.
-int make_salt(char *salt)
-{
-    if (salt == nullptr)
-        return 0;
-    unsigned char r[2];
-    salt[2] = '\0';
-    if (RAND_bytes(r, sizeof r) != 1) {
-        salt[0] = salt[1] = '.';
-        return 0;
-    }
-    salt[0] = crypt64_alphabet[r[0] & 63u];
-    salt[1] = crypt64_alphabet[(r[0] >> 6 | r[1] << 2) & 63u];
-    return is_ascii_letter(salt[0]) && is_ascii_letter(salt[1]) ? 1 : 0;
-}
-
 }  // namespace dessec
 
 extern "C" {
@@ -115,11 +93,6 @@ extern "C" {
 DESSEC_API int passwd_verify(const char *passwd, const char *stored)
 {
     return dessec::verify_stored_hash(passwd, stored);
-}
-
-DESSEC_API int passwd_saltgen(char *salt)
-{
-    return dessec::make_salt(salt);
 }
 
 }  // extern "C"

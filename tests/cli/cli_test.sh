@@ -207,10 +207,10 @@ ab0ozUNIgzCZ. |not a 13- or 20-character
 $1$saltsaltx$abcdefghijklmnopqrstuv|not a 13- or 20-character
 EOF
 
-# --- agree: only public keys from 2 to p - 2
-p=d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b
-for peer in 0 1 01 000001 d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88a "$p" \
-            d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88c ffffffffffffffffffffffffffffffffffffffffffffffff; do
+# --- agree: only public keys from 2 to p - 2, p the header's modulus (its last digit b)
+p=$(sed -n 's/^#define DESSEC_DH_MODULUS "\([0-9a-f]*\)"$/\1/p' "$(dirname "$0")/../../include/dessec.h")
+check "the header names the group's modulus" [ "${#p}" -eq 48 -a "${p%b}b" = "$p" ]
+for peer in 0 1 01 000001 "${p%b}a" "$p" "${p%b}c" ffffffffffffffffffffffffffffffffffffffffffffffff; do
   refused 2 'public key (below 2|above the modulus)' "" agree --secret-file "$work/a.secret" --public "$peer"
 done
 run "" agree --secret-file "$work/a.secret" --public 3
@@ -221,7 +221,7 @@ check "the common key is printed as dh writes it" [ "$out" = "$(python3 -c \
   "h = format(pow(3, 0x$(cat "$work/a.secret"), 0x$p), 'X'); print('0' * (len(h) % 2) + h)")" ]
 run "" agree --secret-file "$work/a.secret" --public 0003
 check "and gives the common key of 0003" [ -n "$out" -a "$out" = "$three" ]
-run "" agree --secret-file "$work/a.secret" --public d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b889
+run "" agree --secret-file "$work/a.secret" --public "${p%b}9"
 check "p - 2 is taken" [ "$status" -eq 0 ]
 
 # --- Messages stay on one line: quoted bytes are escaped

@@ -53,7 +53,7 @@ long allocations_until_success(const std::function<outcome()> &call,
     return -1;
 }
 
-const std::string group_modulus = "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b";
+const std::string group_modulus = DESSEC_DH_MODULUS;
 const std::string secret_key = "0f1e2d3c4b5a69788796a5b4c3d2e1f00112233445566778";
 const std::string record_plain = secret_key + secret_key.substr(0, 16);
 

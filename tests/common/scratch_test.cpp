@@ -62,7 +62,7 @@ TEST(Scratch, BlocksOfSecretsAreZeroWhenFreed)
     std::string secret = "0f1e2d3c4b5a69788796a5b4c3d2e1f00112233445566778";
     ASSERT_EQ(xencrypt(secret.data(), "s3cret!"), 1);
     ASSERT_EQ(xdecrypt(secret.data(), "s3cret!"), 1);
-    std::string base = "3", modulus = "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b";
+    std::string base = DESSEC_DH_BASE, modulus = DESSEC_DH_MODULUS;
     char out[64];
     dh(base.data(), secret.data(), modulus.data(), out);
     EXPECT_EQ(blocks_freed, 3);

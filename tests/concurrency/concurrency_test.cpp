@@ -28,7 +28,7 @@ namespace {
 
 constexpr int thread_count = 8;
 constexpr int case_count = 5;
-const std::string group_modulus = "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b";
+const std::string group_modulus = DESSEC_DH_MODULUS;
 
 // One case's inputs and its single-threaded results.
 struct work_case {

@@ -8,6 +8,7 @@
 
 #include <openssl/bn.h>
 
+#include "dessec.h"
 #include "dh/dh.h"
 #include "test_support.h"
 
@@ -43,10 +44,11 @@ protected:
 TEST_F(BigNumber, ReduceOnceSubtractsAtMostOnceAndComparesBytesUnsigned)
 {
     struct Case { std::string number, modulus, out; };
+    // The group's modulus less one, its last digit being "b".
+    const std::string below_modulus = std::string(DESSEC_DH_MODULUS).substr(0, 47) + "a";
     const Case cases[] = {
-        {"d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b", "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b", "0"},
-        {"d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88a", "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b",
-         "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88a"},
+        {DESSEC_DH_MODULUS, DESSEC_DH_MODULUS, "0"},
+        {below_modulus, DESSEC_DH_MODULUS, below_modulus},
         {"1234567f80", "1234567f7f", "01"},
         {"1234567f7f", "1234567f80", "1234567f7f"},
         {"80", "7f", "01"},

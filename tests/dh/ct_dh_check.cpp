@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "dessec.h"
 #include "dh/dh.h"
 
 namespace {
@@ -26,7 +27,7 @@ struct ct_case {
     std::string expected;
 };
 
-const std::string group_modulus = "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b";
+const std::string group_modulus = DESSEC_DH_MODULUS;
 const std::string secret = "8f3a27c55b0e1d964ac2f07e13b94d6a80c5e21f7d394b06";
 const std::string peer_public = "ce866f6b3b3cbee6bd2e98424c44989f2deda6fbddc84821";
 const std::string common_key = "C92185E48A08A853309A96989832FDCA06AE7551BBF538AB";

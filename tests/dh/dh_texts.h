@@ -10,11 +10,12 @@
 #include <openssl/bn.h>
 #include <openssl/crypto.h>
 
+#include "dessec.h"
 #include "test_support.h"
 
 namespace dessec_test {
 
-inline const std::string group_modulus = "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b";
+inline const std::string group_modulus = DESSEC_DH_MODULUS;
 
 using bn_ptr = std::unique_ptr<BIGNUM, decltype(&BN_free)>;
 using ctx_ptr = std::unique_ptr<BN_CTX, decltype(&BN_CTX_free)>;
@@ -45,6 +46,13 @@ inline std::string lower(std::string s)
 {
     for (auto &c : s)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+inline std::string upper(std::string s)
+{
+    for (auto &c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return s;
 }
 

@@ -95,7 +95,7 @@ TEST(DhPaths, WriteTheSameForUnusualTexts)
         {"3", f50, std::string("8").append(47, '0') + "1"},         {group_modulus, "1", group_modulus},
         {"0" + group_modulus, "7", group_modulus},            {"1", f50, group_modulus},
         {f50, "3", group_modulus},                            {"100" + group_modulus, f50, group_modulus},
-        {"ABCdef", "0000000000000000000000000000000000000000000000000000005", "D4A0BA0250B6FD2EC626E7EFD637DF76C716E22D0944B88B"},
+        {"ABCdef", "0000000000000000000000000000000000000000000000000000005", upper(group_modulus)},
         {"12\xC3" "4", "g:@ `", "00000" + group_modulus},     {"\x01\x7F[", "\x80" "5", group_modulus},
         {"3", "8f3a27c55b0e1d964ac2f07e13b94d6a80c5e21f7d394b06", "zz" + std::string(48, '0') + "b"},
         // The first character's stray bits reach one place above the text.
@@ -232,4 +232,27 @@ TEST(DhPaths, FixedBaseTakesOnlyBase3UnderTheGroupModulus)
     for (const auto &t : texts)
         EXPECT_FALSE(run_path(t[0], "5", t[1], dh_path::fixed_base).taken) << t[0] << " mod " << t[1];
     EXPECT_TRUE(run_path("3", "5", "ff00" + group_modulus, dh_path::fixed_base).taken);
+}
+
+// dh's own choice of step under the group's modulus for bases other than 3,
+// among them p + 3, which reduces to 3: none may reach the table of powers
+// of 3.
+TEST(DhPaths, GroupModulusWithOtherBasesGivesBnModExp)
+{
+    const bn_ptr p = value_of(group_modulus);
+    bn_ptr below = new_bn(), above = new_bn(), expected = new_bn();
+    BN_sub(below.get(), p.get(), BN_value_one());
+    BN_copy(above.get(), p.get());
+    BN_add_word(above.get(), 3);
+    const std::string bases[] = {"2", "4", printed(below.get()), lower(printed(above.get()))};
+    const std::string exponents[] = {"1", "2", "8f3a27c55b0e1d964ac2f07e13b94d6a80c5e21f7d394b06",
+                                     std::string(48, 'f')};
+    ctx_ptr ctx(BN_CTX_new(), BN_CTX_free);
+    for (const std::string &base : bases) {
+        for (const std::string &exponent : exponents) {
+            BN_mod_exp(expected.get(), value_of(base).get(), value_of(exponent).get(), p.get(), ctx.get());
+            const path_run run = run_path(base, exponent, group_modulus, dh_path::best);
+            EXPECT_EQ(run.out.substr(0, run.out.find('\0')), printed(expected.get())) << base << " ^ " << exponent;
+        }
+    }
 }

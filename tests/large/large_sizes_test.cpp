@@ -65,7 +65,7 @@ TEST(LargeSizes, DhBaseOf2To31Plus4Characters)
     std::memset(base.get(), '0', len - 1);
     base[len - 1] = '3';
     base[len] = '\0';
-    std::string exponent = "10", modulus = "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b";
+    std::string exponent = "10", modulus = DESSEC_DH_MODULUS;
     char out[64];
     std::memset(out, '#', sizeof out);
 

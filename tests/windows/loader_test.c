@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <dessec.h>
+
 /* Any function: what GetProcAddress gives is kept as this, and cast to the
  * function's own type when called. */
 typedef void (*any_fn)(void);
@@ -29,7 +31,7 @@ static const char *const names[] = {"bin2hex", "cbc_crypt", "decrypt_secret_key"
 enum { export_count = sizeof names / sizeof names[0] };
 static any_fn exported[export_count];
 
-static const char group_modulus[] = "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b";
+static const char group_modulus[] = DESSEC_DH_MODULUS;
 static int failures;
 
 static void check(int ok, const char *what)

@@ -21,8 +21,8 @@ int main(void)
     char parity_key[8] = {0x00, (char)0xff, (char)0x80, 0x01, 0x02, 0x13, (char)0xfe, 0x7e};
     static const char odd_parity[8] = {0x01, 0x7f, 0x01, 0x01, 0x02, 0x13, 0x7f, 0x7f};
     char record[65] = "00112233445566778899aabbccddeeff0011223344556677" "0011223344556677";
-    char secret[49] = {0}, public_key[49] = {0}, base[] = "3";
-    char modulus[] = "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b", again[51] = {0};
+    char secret[49] = {0}, public_key[49] = {0}, base[] = DESSEC_DH_BASE;
+    char modulus[] = DESSEC_DH_MODULUS, again[51] = {0};
     char version[32];
     int ok = 1;
 
