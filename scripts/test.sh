@@ -18,7 +18,8 @@ scripts/setup.sh test
 
 # Every build treats warnings as errors. Between them the stages build the
 # library, the tool and the tests with g++ and clang in Debug and Release:
-# normal g++ Release, asan clang Debug, tsan clang Release, gcc-debug g++ Debug.
+# normal g++ Release, asan clang Debug, tsan clang Release, gcc-debug g++ Debug;
+# the arm64, s390x and i386 cross builds are g++ Release.
 werror=-DDESSEC_WERROR=ON
 gcc="-DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++"
 clang="-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++"
@@ -49,6 +50,15 @@ TSAN_OPTIONS=halt_on_error=1 DESSEC_TEST_SCALE=0.5 \
 
 stage gcc-debug "g++ Debug build of the library, the tool and the tests"
 scripts/build.sh build-debug $gcc -DCMAKE_BUILD_TYPE=Debug $werror -DDESSEC_TESTS=ON -DDESSEC_BENCH=OFF
+
+stage arm64 "arm64 cross build with g++; unit and tool tests under qemu"
+scripts/cross.sh arm64 build-arm64
+
+stage s390x "big-endian s390x cross build with g++; unit and tool tests under qemu"
+scripts/cross.sh s390x build-s390x
+
+stage i386 "32-bit i386 cross build with g++; unit and tool tests under qemu"
+scripts/cross.sh i386 build-i386
 
 stage deb "Debian packages: install, use from the PATH, purge"
 if [ "$(id -u)" -eq 0 ]; then

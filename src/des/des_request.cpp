@@ -16,7 +16,8 @@ bool length_is_acceptable(unsigned int len)
 }
 
 // A block is two 32-bit words, bytes 0-3 and 4-7, each little-endian: the
-// form in which libcrypto's block function takes it.
+// form in which libcrypto's block function takes it, on any host. Built by
+// shifts, never by copying bytes into a word, which would take the host's order.
 std::uint32_t load_le32(const unsigned char *p)
 {
     return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;

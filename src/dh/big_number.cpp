@@ -1,7 +1,8 @@
 // Fixed-width unsigned numbers built from byte-wise addition, comparison and
 // one-bit shifts. The arithmetic never branches on or indexes by a number's
 // value: a conditional addition or subtraction multiplies its source by a 0
-// or 1 mask.
+// or 1 mask. A number is bytes, most significant first (dh.h), and is only
+// ever read byte by byte, so the host's byte order plays no part.
 #include "dh/dh.h"
 
 #include <cstring>

@@ -92,6 +92,7 @@ void build_message(iteration_message &m, unsigned kind, const unsigned char *p, 
         put(p, n);
     m.bytes[len] = 0x80;
     m.blocks = (len + md5_padding_min + MD5_CBLOCK - 1) / MD5_CBLOCK;
+    // MD5 ends a message with its length in bits, least significant byte first.
     const std::uint64_t bits = std::uint64_t{len} * 8;
     for (int i = 0; i < 8; ++i)
         m.bytes[m.blocks * MD5_CBLOCK - 8 + i] = static_cast<unsigned char>(bits >> (8 * i));

@@ -277,6 +277,7 @@ const salted_des_tables &engine_tables()
     return tables;
 }
 
+// A block as one 64-bit word, byte 0 least significant, on any host.
 working_value load_le64(const unsigned char *p)
 {
     working_value v = 0;

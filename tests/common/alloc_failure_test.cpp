@@ -46,7 +46,7 @@ long allocations_until_success(const std::function<outcome()> &call,
         dessec::scratch_fail_after(-1);
         if (succeeded(o))
             return n;
-        SCOPED_TRACE("allocation " + std::to_string(n) + " failing");
+        SCOPED_TRACE(std::string("allocation ").append(std::to_string(n)).append(" failing"));
         failed(o);
     }
     ADD_FAILURE() << "no success with " << limit << " allocations";

@@ -109,7 +109,7 @@ work_case make_case(std::mt19937_64 &rng)
     c.extended_setting = "_J9.." + random_crypt64(rng, 4);
     c.extended_hash = system_crypt(c.passwd, c.extended_setting);
     c.des_stored = system_crypt(c.passwd, random_crypt64(rng, 2));
-    c.md5_stored = system_crypt(c.passwd, "$1$" + random_crypt64(rng, 8));
+    c.md5_stored = system_crypt(c.passwd, std::string("$1$").append(random_crypt64(rng, 8)));
 
     c.own_secret = to_hex(random_bytes(rng, 24));
     c.other_public = group_power_of_three(to_hex(random_bytes(rng, 24)));
