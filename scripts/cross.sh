@@ -94,7 +94,7 @@ echo "== cross-building for $arch in $dir/build"
 # the same warnings.
 cmake -S "$root" -B "$dir/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/debian-cross.cmake" \
   -DDESSEC_CROSS_ARCH="$arch" -DDESSEC_CROSS_SYSROOT="$dir/sysroot" -DCMAKE_BUILD_TYPE=Release \
-  -DDESSEC_WERROR=ON -DDESSEC_TESTS=ON -DDESSEC_BENCH=OFF >/dev/null
+  -DDESSEC_WERROR=ON -DDESSEC_TESTS=ON -DDESSEC_TOOL=ON -DDESSEC_BENCH=OFF >/dev/null
 cmake --build "$dir/build" --parallel "$jobs"
 
 echo "== running the tests under $qemu"
