@@ -7,6 +7,9 @@
 // byte reversed. 48-bit E-domain values are held in spread form: byte g
 // carries the six bits of S-box group g + 1 in its bits 2-7, the group's first
 // bit in bit 2, so word 0 holds E bits 1-24 and word 1 E bits 25-48.
+//
+// One file of some 400 lines: the tables, their builders and the rounds all
+// depend on this one bit layout, which a split would scatter.
 #include "passwd/passwd.h"
 
 #include <bit>
