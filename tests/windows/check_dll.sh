@@ -2,7 +2,8 @@
 # check_dll.sh DLL: checks what a Windows caller sees of a cross-built
 # dessec.dll, 32-bit or 64-bit (scripts/windows.sh builds it, with its symbol
 # table): exactly the 13 exports, by name, ordinals 1 to 13 in the byte order
-# of the names; our own DllMain behind the C runtime's entry point.
+# of the names; our own DllMain behind the C runtime's entry point; on
+# 64-bit Windows, dh's carry-chain code.
 # check_imports.sh checks the DLLs it needs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -47,6 +48,12 @@ entry=$(echo "$headers" | awk '/^AddressOfEntryPoint/ {e = $2} /^ImageBase/ {b =
 startup_address=$("$target-nm" "$dll" | awk '$3 == startup {print $1}' startup=$startup)
 [ "$(printf '%0*x' ${#startup_address} $((16#${entry% *} + 16#${entry#* })))" = "$startup_address" ] \
   || fail "the entry point is not the C runtime's $startup"
+
+# 64-bit: dh's carry-chain code is in, for processors with BMI2 and ADX.
+if [ "$target" = x86_64-w64-mingw32 ]; then
+  chains=$("$target-objdump" -d --no-show-raw-insn "$dll" | grep -cE '^ +[0-9a-f]+:[[:space:]]+(adox|adcx|mulx) ' || true)
+  [ "$chains" -gt 0 ] || fail "no mulx/adcx/adox instructions: dh's carry-chain code is missing"
+fi
 
 [ $status -eq 0 ] && echo "dessec.dll ($target): 13 exports by name, ordinals 1-13 in name order; DllMain from dll_main.cpp"
 exit $status
