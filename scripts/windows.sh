@@ -23,6 +23,7 @@ declare -A triplet=([win32]=i686-w64-mingw32 [win64]=x86_64-w64-mingw32)
 declare -A toolchain=([win32]=mingw-i686.cmake [win64]=mingw-x86_64.cmake)
 declare -A openssl_target=([win32]=mingw [win64]=mingw64)
 declare -A dlltool_machine=([win32]=i386 [win64]=i386:x86-64)
+declare -A openssl_prefix
 
 "$root/scripts/install-missing.sh" cmake ninja-build make perl g++-mingw-w64-i686-posix \
   g++-mingw-w64-x86-64-posix googletest libcli11-dev llvm zip
@@ -62,13 +63,17 @@ fetch_openssl_source() {
 # Cross-builds a static libcrypto with only what the library and its tests
 # call (DES, MD5, big numbers, the random generator), about 2 minutes a
 # target against 5 for OpenSSL's default set, at low priority: the machine
-# may be busy. dessec.dll takes in only the objects it needs.
+# may be busy. dessec.dll takes in only the objects it needs. No
+# openssl.cnf is read: the DLL serves other programs, which neither an
+# OPENSSL_CONF of their environment nor a file at OpenSSL's default place
+# (\usr\local\ssl on the current drive, which any user may create) should
+# reconfigure.
 # build_libcrypto ARCH: prints the prefix: lib/, include/, LICENSE.txt.
 openssl_options=(no-shared no-tests no-module no-engine no-ssl no-tls no-dtls no-sock no-srtp no-ct no-ocsp
                  no-cms no-ts no-cmp no-srp no-psk no-comp no-aria no-bf no-camellia no-cast no-chacha
                  no-poly1305 no-idea no-md4 no-mdc2 no-rc2 no-rc4 no-rc5 no-rmd160 no-seed no-siphash no-siv
                  no-sm2 no-sm3 no-sm4 no-whirlpool no-blake2 no-scrypt no-ocb no-gost no-dsa no-dh no-ec
-                 no-rfc3779 no-legacy)
+                 no-rfc3779 no-legacy no-autoload-config)
 build_libcrypto() {
   local arch=$1 tarball
   tarball=$(fetch_openssl_source)
@@ -127,6 +132,7 @@ build_googletest() {
 build_project() {
   local arch=$1 openssl gtest
   openssl=$(build_libcrypto "$arch")
+  openssl_prefix[$arch]=$openssl
   gtest=$(build_googletest "$arch")
   echo "== cross-building the project for $arch in $dir/build-$arch"
   cmake -S "$root" -B "$dir/build-$arch" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/${toolchain[$arch]}" \
@@ -149,7 +155,7 @@ distribute() {
   "$target-strip" -o "$dist/bin/dessec.dll" "$build/bin/dessec.dll"
   "$target-strip" -o "$dist/bin/dessec.exe" "$build/bin/dessec.exe"
   # libcrypto's license asks that its text go with every copy of its code.
-  cp "$(build_libcrypto "$arch")/LICENSE.txt" "$dist/LICENSE-libcrypto.txt"
+  cp "${openssl_prefix[$arch]}/LICENSE.txt" "$dist/LICENSE-libcrypto.txt"
   cp "$root/include/dessec.h" "$dist/include/"
   sed 's/^LIBRARY dessec$/LIBRARY dessec.dll/' "$root/src/dessec.def" >"$dist/lib/dessec.def"
   cp "$build/libdessec.dll.a" "$dist/lib/"
