@@ -179,7 +179,8 @@ for arch in win32 win64; do
   check "$arch: export table" "$root/tests/windows/check_dll.sh" "$dir/build-$arch/bin/dessec.dll"
   check "$arch: only system DLLs imported" "$root/tests/windows/check_imports.sh" \
     "$dist/bin/dessec.dll" "$dist/bin/dessec.exe"
-  check "$arch: bin/ holds dessec.dll and dessec.exe alone" same "$(ls "$dist/bin" | tr '\n' ' ')" "dessec.dll dessec.exe "
+  check "$arch: bin/ holds dessec.dll and dessec.exe alone" \
+    same "$(ls "$dist/bin" | tr '\n' ' ')" "dessec.dll dessec.exe "
 
   echo "== $arch: programs of our own in a folder that holds only them and dessec.dll"
   run=$dir/wine-run-$arch
@@ -200,8 +201,8 @@ for arch in win32 win64; do
   if [ $arch = win32 ]; then
     # 32-bit programs built with __stdcall as their default convention. GCC
     # would call a strlen of its own making as __stdcall too: none is made.
-    "$target-gcc-posix" "${cflags[@]}" -mrtd -fno-tree-loop-distribute-patterns -o "$run/every_export_mrtd.exe" "$root/tests/windows/every_export.c" \
-      "$dist/lib/libdessec.dll.a" "$(kernel32_lib $arch plain)"
+    "$target-gcc-posix" "${cflags[@]}" -mrtd -fno-tree-loop-distribute-patterns -o "$run/every_export_mrtd.exe" \
+      "$root/tests/windows/every_export.c" "$dist/lib/libdessec.dll.a" "$(kernel32_lib $arch plain)"
     clang_cl_consumer $arch every_export_gz /TC /Gz
     programs+=(every_export_mrtd every_export_gz)
   fi
