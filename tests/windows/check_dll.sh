@@ -51,9 +51,11 @@ startup_address=$("$target-nm" "$dll" | awk '$3 == startup {print $1}' startup=$
 
 # 64-bit: dh's carry-chain code is in, for processors with BMI2 and ADX.
 if [ "$target" = x86_64-w64-mingw32 ]; then
-  chains=$("$target-objdump" -d --no-show-raw-insn "$dll" | grep -cE '^ +[0-9a-f]+:[[:space:]]+(adox|adcx|mulx) ' || true)
+  chains=$("$target-objdump" -d --no-show-raw-insn "$dll" \
+    | grep -cE '^ +[0-9a-f]+:[[:space:]]+(adox|adcx|mulx) ' || true)
   [ "$chains" -gt 0 ] || fail "no mulx/adcx/adox instructions: dh's carry-chain code is missing"
 fi
 
-[ $status -eq 0 ] && echo "dessec.dll ($target): 13 exports by name, ordinals 1-13 in name order; DllMain from dll_main.cpp"
+[ $status -eq 0 ] \
+  && echo "dessec.dll ($target): 13 exports by name, ordinals 1-13 in name order; DllMain from dll_main.cpp"
 exit $status
