@@ -26,12 +26,28 @@
 #define DESSEC_VERSION_PATCH 0
 #define DESSEC_VERSION_STRING "0.1.0"
 
+/* Windows: the functions are imported from dessec.dll, and on 32-bit Windows
+ * they use the C calling convention, __cdecl, whatever a program's own
+ * default (/Gz, /Gr, /Gv, -mrtd). A program that links the library
+ * statically instead defines DESSEC_STATIC before it includes this header.
+ * 64-bit Windows has one calling convention. */
 #if defined(_WIN32)
+#if defined(DESSEC_STATIC)
 #define DESSEC_API
+#else
+#define DESSEC_API __declspec(dllimport)
+#endif
+#if defined(_WIN64)
+#define DESSEC_CALL
+#else
+#define DESSEC_CALL __cdecl
+#endif
 #elif defined(__GNUC__)
 #define DESSEC_API __attribute__((visibility("default")))
+#define DESSEC_CALL
 #else
 #define DESSEC_API
+#define DESSEC_CALL
 #endif
 
 #ifdef __cplusplus
@@ -58,40 +74,40 @@ enum {
 /* Single DES, electronic codebook, in place.
  * key: 8 bytes (bit 0 of each is parity and ignored); data: len bytes;
  * len: a multiple of 8, at most 8192. Returns a des_status_* code. */
-DESSEC_API int ecb_crypt(char *key, char *data, unsigned int len, unsigned int mode);
+DESSEC_API int DESSEC_CALL ecb_crypt(char *key, char *data, unsigned int len, unsigned int mode);
 
 /* Single DES, cipher block chaining, in place.
  * As ecb_crypt, plus ivec: 8 bytes, read as the starting vector and updated to
  * the last ciphertext block so that consecutive calls chain like one call.
  * A request of length 0 or a refused length leaves ivec unchanged. */
-DESSEC_API int cbc_crypt(char *key, char *data, unsigned int len, unsigned int mode, char *ivec);
+DESSEC_API int DESSEC_CALL cbc_crypt(char *key, char *data, unsigned int len, unsigned int mode, char *ivec);
 
 /* Rewrites 8 key bytes in place to odd parity, clearing bit 7 of each. */
-DESSEC_API void des_setparity(char *key);
+DESSEC_API void DESSEC_CALL des_setparity(char *key);
 
 /* ---------------------------------------------------------------- Hex texts */
 
 /* Reads 2*len characters of text and writes len bytes to out; len <= 0 does nothing.
  * Digits of either case; other characters convert leniently, never refused. */
-DESSEC_API void hex2bin(int len, const char *text, unsigned char *out);
+DESSEC_API void DESSEC_CALL hex2bin(int len, const char *text, unsigned char *out);
 
 /* Writes 2*len lower-case digits and a NUL (2*len + 1 bytes) to out.
  * len <= 0 writes a lone NUL. */
-DESSEC_API void bin2hex(int len, const unsigned char *bytes, char *out);
+DESSEC_API void DESSEC_CALL bin2hex(int len, const unsigned char *bytes, char *out);
 
 /* Encrypts (xencrypt) or decrypts (xdecrypt) a hexadecimal text in place with
  * DES-CBC under a key made from the first 8 characters of the password.
  * The text must have 16k or 16k+1 characters (k from 0 to 1024); a last odd
  * character is dropped. Returns 1 on success, 0 with the text untouched
  * otherwise. */
-DESSEC_API int xencrypt(char *secret, const char *passwd);
-DESSEC_API int xdecrypt(char *secret, const char *passwd);
+DESSEC_API int DESSEC_CALL xencrypt(char *secret, const char *passwd);
+DESSEC_API int DESSEC_CALL xdecrypt(char *secret, const char *passwd);
 
 /* Decrypts a 64-digit secret-key record in place and checks its check digits.
  * Returns 1 and leaves the 48-digit secret key when the password is right;
  * returns 0 otherwise (the text is then not the record any more, except when
  * it could not be decrypted at all, in which case it is untouched). */
-DESSEC_API int decrypt_secret_key(char *secret, const char *passwd);
+DESSEC_API int DESSEC_CALL decrypt_secret_key(char *secret, const char *passwd);
 
 /* ---------------------------------------------------------------- Diffie-Hellman */
 
@@ -100,12 +116,12 @@ DESSEC_API int decrypt_secret_key(char *secret, const char *passwd);
  * lower-cased in place; only their last 50 digits count. out needs 49 bytes
  * for a modulus of at most 48 digits, 51 in general. A zero result, or a
  * failure to allocate, writes nothing at all. */
-DESSEC_API void dh(char *base, char *exponent, char *modulus, char *out);
+DESSEC_API void DESSEC_CALL dh(char *base, char *exponent, char *modulus, char *out);
 
 /* Makes a key pair in the fixed 192-bit group with base 3: a random 48-digit
  * secret key and its public key, both lower case. Each buffer: 49 bytes.
  * Returns 0 on success, -1 on failure. */
-DESSEC_API int dh_keysGenerator(char *secret, char *public_key);
+DESSEC_API int DESSEC_CALL dh_keysGenerator(char *secret, char *public_key);
 
 /* ---------------------------------------------------------------- Diffie-Hellman group */
 
@@ -124,16 +140,16 @@ DESSEC_API int dh_keysGenerator(char *secret, char *public_key);
  * a whole stored hash may be passed. Returns storage of the calling thread,
  * valid until the thread ends, that the thread's next passwd_crypt call
  * overwrites, as may its passwd_verify of a DES-based hash. */
-DESSEC_API char *passwd_crypt(const char *key, const char *setting);
+DESSEC_API char *DESSEC_CALL passwd_crypt(const char *key, const char *setting);
 
 /* Checks a password against a stored DES-based or "$1$" MD5-based hash; text
  * after a first comma is ignored. Returns 1 on a match, 0 otherwise
  * (also for a null password or a null stored hash). */
-DESSEC_API int passwd_verify(const char *passwd, const char *stored);
+DESSEC_API int DESSEC_CALL passwd_verify(const char *passwd, const char *stored);
 
 /* Writes a random two-character salt and a NUL (3 bytes). Returns 1 when both
  * characters are letters, 0 otherwise; the salt is usable either way. */
-DESSEC_API int passwd_saltgen(char *salt);
+DESSEC_API int DESSEC_CALL passwd_saltgen(char *salt);
 
 #ifdef __cplusplus
 }

@@ -37,7 +37,7 @@ scripts/build.sh build-asan $clang -DCMAKE_BUILD_TYPE=Debug $werror -DDESSEC_SAN
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
-stage windows "32-bit Windows build and distribution, tested under Wine"
+stage windows "32-bit and 64-bit Windows builds and distributions, tested under Wine"
 scripts/windows.sh build-windows
 tests/windows/wine_tests.sh build-windows build
 

@@ -1,28 +1,32 @@
 #!/usr/bin/env bash
-# windows.sh DIR: cross-builds the whole project for 32-bit Windows in
-# DIR/build and leaves in DIR the folder a Windows user unpacks,
-# dessec-VERSION-win32, and its zip. Installs what it needs (as root).
+# windows.sh DIR: cross-builds the whole project for 32-bit and 64-bit
+# Windows in DIR/build-win32 and DIR/build-win64 and leaves in DIR the folders
+# a Windows user unpacks, dessec-VERSION-win32 and dessec-VERSION-win64, and
+# their zips. Installs what it needs (as root).
 #
-# libcrypto-3.dll is cross-built from the source of the machine's own OpenSSL
-# package, and GoogleTest from Debian's copy of its source; both are cached
-# outside the clone ($DESSEC_CACHE, default ~/.cache/dessec), keyed by
-# version, so that later runs take seconds.
+# libcrypto is cross-built as a static library from the source of the
+# machine's own OpenSSL package and linked into dessec.dll, and GoogleTest is
+# cross-built from Debian's copy of its source; both are cached outside the
+# clone ($DESSEC_CACHE, default ~/.cache/dessec), keyed by version and
+# target, so that later runs take seconds.
 set -euo pipefail
 shopt -s inherit_errexit
 [ $# -eq 1 ] || { echo "usage: $0 DIR" >&2; exit 2; }
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir=$(realpath -m "$1")
 cache=${DESSEC_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/dessec}
-target=i686-w64-mingw32
 version=$(head -n 1 "$root/VERSION")
 jobs=$(nproc)
+# Per target: the mingw-w64 triplet, its CMake toolchain file, OpenSSL's
+# name for it and llvm-dlltool's machine.
+declare -A triplet=([win32]=i686-w64-mingw32 [win64]=x86_64-w64-mingw32)
+declare -A toolchain=([win32]=mingw-i686.cmake [win64]=mingw-x86_64.cmake)
+declare -A openssl_target=([win32]=mingw [win64]=mingw64)
+declare -A dlltool_machine=([win32]=i386 [win64]=i386:x86-64)
+declare -A openssl_prefix
 
-"$root/scripts/install-missing.sh" cmake ninja-build make perl g++-mingw-w64-i686-posix googletest libcli11-dev llvm zip
-
-# exports DLL: the names in its export table, one a line.
-exports() {
-  "$target-objdump" -p "$1" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^[[:space:]]*\[ *[0-9]*\] //p'
-}
+"$root/scripts/install-missing.sh" cmake ninja-build make perl g++-mingw-w64-i686-posix \
+  g++-mingw-w64-x86-64-posix googletest libcli11-dev llvm zip
 
 # Fetches OpenSSL's source with deb-src entries made from the machine's own
 # apt sources (same mirrors and suites), in a private list so that the
@@ -56,97 +60,115 @@ fetch_openssl_source() {
   echo "$apt/source/$tarball"
 }
 
-# Cross-builds libcrypto-3.dll with only what the library and its tests call
-# (DES, MD5, big numbers, the random generator): about 2 minutes, against 5
-# for OpenSSL's default set. Prints the prefix: bin/, lib/, include/.
-openssl_options=(no-tests no-module no-engine no-ssl no-tls no-dtls no-sock no-srtp no-ct no-ocsp no-cms no-ts
-                 no-cmp no-srp no-psk no-comp no-aria no-bf no-camellia no-cast no-chacha no-poly1305 no-idea
-                 no-md4 no-mdc2 no-rc2 no-rc4 no-rc5 no-rmd160 no-seed no-siphash no-siv no-sm2 no-sm3 no-sm4
-                 no-whirlpool no-blake2 no-scrypt no-ocb no-gost no-dsa no-dh no-ec no-rfc3779 no-legacy)
+# Cross-builds a static libcrypto with only what the library and its tests
+# call (DES, MD5, big numbers, the random generator), about 2 minutes a
+# target against 5 for OpenSSL's default set, at low priority: the machine
+# may be busy. dessec.dll takes in only the objects it needs. No
+# openssl.cnf is read: the DLL serves other programs, which neither an
+# OPENSSL_CONF of their environment nor a file at OpenSSL's default place
+# (\usr\local\ssl on the current drive, which any user may create) should
+# reconfigure.
+# build_libcrypto ARCH: prints the prefix: lib/, include/, LICENSE.txt.
+openssl_options=(no-shared no-tests no-module no-engine no-ssl no-tls no-dtls no-sock no-srtp no-ct no-ocsp
+                 no-cms no-ts no-cmp no-srp no-psk no-comp no-aria no-bf no-camellia no-cast no-chacha
+                 no-poly1305 no-idea no-md4 no-mdc2 no-rc2 no-rc4 no-rc5 no-rmd160 no-seed no-siphash no-siv
+                 no-sm2 no-sm3 no-sm4 no-whirlpool no-blake2 no-scrypt no-ocb no-gost no-dsa no-dh no-ec
+                 no-rfc3779 no-legacy no-autoload-config)
 build_libcrypto() {
-  local tarball
+  local arch=$1 tarball
   tarball=$(fetch_openssl_source)
   local openssl_version options_key
   openssl_version=$(basename "$tarball" | sed 's/^openssl_\(.*\)\.orig\.tar\..*$/\1/')
   options_key=$(echo "${openssl_options[*]}" | md5sum | cut -c1-8)
-  local prefix=$cache/openssl-$openssl_version-win32-$options_key
+  local prefix=$cache/openssl-$openssl_version-$arch-$options_key
   if [ ! -f "$prefix/LICENSE.txt" ]; then
-    echo "== cross-building libcrypto-3.dll $openssl_version (once; cached in $prefix)" >&2
-    local work=$cache/openssl-build
+    echo "== cross-building libcrypto $openssl_version for $arch (once; cached in $prefix)" >&2
+    local work=$cache/openssl-build-$arch
     rm -rf "$work" "$prefix"
     mkdir -p "$work"
     tar -xf "$tarball" -C "$work" --strip-components=1
     if ! (cd "$work" \
-          && ./Configure mingw shared --cross-compile-prefix=$target- "${openssl_options[@]}" \
-          && make -j"$jobs" build_generated && make -j"$jobs" libcrypto.dll.a) >"$work/build.log" 2>&1; then
+          && ./Configure "${openssl_target[$arch]}" --cross-compile-prefix="${triplet[$arch]}-" \
+               "${openssl_options[@]}" \
+          && nice -n 10 make -j"$jobs" build_generated && nice -n 10 make -j"$jobs" libcrypto.a) \
+         >"$work/build.log" 2>&1; then
       tail -n 30 "$work/build.log" >&2
-      echo "libcrypto-3.dll: the build failed, see $work/build.log" >&2
+      echo "libcrypto for $arch: the build failed, see $work/build.log" >&2
       exit 1
     fi
-    mkdir -p "$prefix/bin" "$prefix/lib" "$prefix/include/openssl"
-    "$target-strip" -o "$prefix/bin/libcrypto-3.dll" "$work/libcrypto-3.dll"
-    cp "$work/libcrypto.dll.a" "$prefix/lib/"
+    mkdir -p "$prefix/lib" "$prefix/include/openssl"
+    cp "$work/libcrypto.a" "$prefix/lib/"
     cp "$work/include/openssl/"*.h "$prefix/include/openssl/"
     cp "$work/LICENSE.txt" "$prefix/"
     rm -rf "$work"
   fi
-  # Every libcrypto call the library makes must be there.
-  local missing
-  missing=$(comm -23 <(sed -n 's/^[[:space:]]\{1,\}\([A-Za-z_][A-Za-z0-9_]*\).*/\1/p' \
-                         "$root/cmake/mingw-i686/libcrypto-3.def" | LC_ALL=C sort) \
-                     <(exports "$prefix/bin/libcrypto-3.dll" | LC_ALL=C sort))
-  [ -z "$missing" ] || { echo "libcrypto-3.dll lacks: $(echo $missing)" >&2; exit 1; }
   echo "$prefix"
 }
 
 # Cross-builds GoogleTest from the source Debian ships for this purpose.
-# Prints the prefix.
+# build_googletest ARCH: prints the prefix.
 build_googletest() {
-  local gtest_version
+  local arch=$1 gtest_version
   gtest_version=$(dpkg-query -W -f='${Version}' googletest)
-  local prefix=$cache/googletest-$gtest_version-win32
+  local prefix=$cache/googletest-$gtest_version-$arch
   if [ ! -f "$prefix/lib/cmake/GTest/GTestConfig.cmake" ]; then
-    echo "== cross-building GoogleTest $gtest_version (once; cached in $prefix)" >&2
-    local work=$cache/googletest-build
+    echo "== cross-building GoogleTest $gtest_version for $arch (once; cached in $prefix)" >&2
+    local work=$cache/googletest-build-$arch
     rm -rf "$work" "$prefix"
-    cmake -S /usr/src/googletest -B "$work" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+    cmake -S /usr/src/googletest -B "$work" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/${toolchain[$arch]}" \
       -DCMAKE_BUILD_TYPE=Release -DBUILD_GMOCK=OFF -DCMAKE_INSTALL_PREFIX="$prefix" >/dev/null
-    cmake --build "$work" --parallel "$jobs" >/dev/null
+    nice -n 10 cmake --build "$work" --parallel "$jobs" >/dev/null
     cmake --install "$work" >/dev/null
     rm -rf "$work"
   fi
   echo "$prefix"
 }
 
-openssl=$(build_libcrypto)
-gtest=$(build_googletest)
+# build_project ARCH: the library, the tool and the unit tests in
+# DIR/build-ARCH. One folder for every program and DLL, so that each finds
+# its DLLs beside it; the tests run under Wine through the emulator.
+# libcrypto and GoogleTest are named outright, so that a new version's prefix
+# replaces what the cache holds.
+build_project() {
+  local arch=$1 openssl gtest
+  openssl=$(build_libcrypto "$arch")
+  openssl_prefix[$arch]=$openssl
+  gtest=$(build_googletest "$arch")
+  echo "== cross-building the project for $arch in $dir/build-$arch"
+  cmake -S "$root" -B "$dir/build-$arch" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/${toolchain[$arch]}" \
+    -DCMAKE_FIND_ROOT_PATH="$openssl;$gtest" -DOPENSSL_INCLUDE_DIR="$openssl/include" \
+    -DOPENSSL_USE_STATIC_LIBS=ON -DLIB_EAY="$openssl/lib/libcrypto.a" -DGTest_DIR="$gtest/lib/cmake/GTest" \
+    -DCMAKE_RUNTIME_OUTPUT_DIRECTORY="$dir/build-$arch/bin" -DCMAKE_CROSSCOMPILING_EMULATOR=wine \
+    -DDESSEC_TESTS=ON -DDESSEC_BENCH=OFF >/dev/null
+  nice -n 10 cmake --build "$dir/build-$arch" --parallel "$jobs"
+}
 
-echo "== cross-building the project for 32-bit Windows in $dir/build"
-# One folder for every program and DLL, so that each finds its DLLs beside it;
-# the tests run under Wine through the emulator. libcrypto and GoogleTest are
-# named outright, so that a new version's prefix replaces what the cache holds.
-cmake -S "$root" -B "$dir/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-  -DCMAKE_FIND_ROOT_PATH="$openssl;$gtest" -DOPENSSL_INCLUDE_DIR="$openssl/include" \
-  -DLIB_EAY="$openssl/lib/libcrypto.dll.a" -DGTest_DIR="$gtest/lib/cmake/GTest" \
-  -DCMAKE_RUNTIME_OUTPUT_DIRECTORY="$dir/build/bin" -DCMAKE_CROSSCOMPILING_EMULATOR=wine \
-  -DDESSEC_TESTS=ON -DDESSEC_BENCH=OFF >/dev/null
-cmake --build "$dir/build" --parallel "$jobs"
-cp "$openssl/bin/libcrypto-3.dll" "$dir/build/bin/"
+# distribute ARCH: the folder a Windows user unpacks, and its zip. Both
+# binaries stand alone: libcrypto is inside dessec.dll, the library inside
+# dessec.exe.
+distribute() {
+  local arch=$1 name=dessec-$version-$1 target=${triplet[$1]}
+  local dist=$dir/$name build=$dir/build-$1
+  echo "== distribution folder and zip in $dist"
+  rm -rf "$dist" "$dir/$name.zip"
+  mkdir -p "$dist/bin" "$dist/include" "$dist/lib"
+  "$target-strip" -o "$dist/bin/dessec.dll" "$build/bin/dessec.dll"
+  "$target-strip" -o "$dist/bin/dessec.exe" "$build/bin/dessec.exe"
+  # libcrypto's license asks that its text go with every copy of its code.
+  cp "${openssl_prefix[$arch]}/LICENSE.txt" "$dist/LICENSE-libcrypto.txt"
+  sed 's/$/\r/' "$root/LICENSE" >"$dist/LICENSE.txt"
+  cp "$root/include/dessec.h" "$dist/include/"
+  sed 's/^LIBRARY dessec$/LIBRARY dessec.dll/' "$build/dessec.def" >"$dist/lib/dessec.def"
+  cp "$build/libdessec.dll.a" "$dist/lib/"
+  llvm-dlltool -m "${dlltool_machine[$arch]}" -d "$dist/lib/dessec.def" -l "$dist/lib/dessec.lib"
+  local bits=${arch#win}
+  sed "s/@VERSION@/$version/g; s/@BITS@/$bits/g; s/\$/\r/" "$root/cmake/mingw-i686/README.txt.in" \
+    >"$dist/README.txt"
+  (cd "$dir" && zip -q -r -X "$name.zip" "$name")
+  echo "$dir/$name.zip: $(cd "$dist" && find . -type f | sort | sed 's|^\./||' | tr '\n' ' ')"
+}
 
-echo "== distribution folder and zip in $dir"
-name=dessec-$version-win32
-dist=$dir/$name
-rm -rf "$dist" "$dir/$name.zip"
-mkdir -p "$dist/bin" "$dist/include" "$dist/lib"
-"$target-strip" -o "$dist/bin/dessec.dll" "$dir/build/bin/dessec.dll"
-"$target-strip" -o "$dist/bin/dessec.exe" "$dir/build/bin/dessec.exe"
-cp "$openssl/bin/libcrypto-3.dll" "$dist/bin/"
-# libcrypto's license asks that its text go with every copy.
-cp "$openssl/LICENSE.txt" "$dist/LICENSE-libcrypto.txt"
-cp "$root/include/dessec.h" "$dist/include/"
-sed 's/^LIBRARY dessec$/LIBRARY dessec.dll/' "$root/src/dessec.def" >"$dist/lib/dessec.def"
-cp "$dir/build/libdessec.dll.a" "$dist/lib/"
-llvm-dlltool -m i386 -d "$dist/lib/dessec.def" -l "$dist/lib/dessec.lib"
-sed "s/@VERSION@/$version/; s/\$/\r/" "$root/cmake/mingw-i686/README.txt.in" >"$dist/README.txt"
-(cd "$dir" && zip -q -r -X "$name.zip" "$name")
-echo "$dir/$name.zip: $(cd "$dist" && find . -type f | sort | sed 's|^\./||' | tr '\n' ' ')"
+for arch in win32 win64; do
+  build_project "$arch"
+  distribute "$arch"
+done

@@ -1,0 +1,4 @@
+# Cross-builds the project for 64-bit Windows with Debian's mingw-w64.
+set(DESSEC_MINGW_TRIPLET x86_64-w64-mingw32)
+set(CMAKE_SYSTEM_PROCESSOR AMD64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
