@@ -91,6 +91,11 @@ struct stream_closer {
 };
 using stream = std::unique_ptr<std::FILE, stream_closer>;
 
+// Makes a stream read and write straight from and to the caller's memory,
+// so that no stdio buffer keeps a copy of a secret or a plaintext. Before
+// the stream's first read or write.
+void unbuffered(std::FILE *file);
+
 // Opens a file for reading or writing, throwing failure with the reason.
 stream open_file(const std::string &path, const char *mode);
 

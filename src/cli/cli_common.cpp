@@ -170,6 +170,11 @@ bool read_line(std::FILE *in, secret_string &line, const std::string &source, co
     return c == '\n' || !line.empty();
 }
 
+void unbuffered(std::FILE *file)
+{
+    std::setvbuf(file, nullptr, _IONBF, 0);
+}
+
 stream open_file(const std::string &path, const char *mode)
 {
     stream file(std::fopen(path.c_str(), mode));
@@ -248,6 +253,7 @@ secret_string read_hex_secret(const secret_argument &secret, const std::string &
         const bool from_stdin = secret.from_stdin();
         const stream in = from_stdin ? stream(stdin) : open_file(secret.file, "r");
         const std::string source = from_stdin ? "standard input" : "'" + secret.file + "'";
+        unbuffered(in.get());
         const auto check = [&](char c, std::size_t position) {
             if (!std::isxdigit(static_cast<unsigned char>(c)) && !is_blank(c))
                 refuse_non_hex(what, c, position, true);

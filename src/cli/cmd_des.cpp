@@ -61,10 +61,14 @@ private:
 
 secret_string hex_from_stdin()
 {
+    unbuffered(stdin);
     hex_data data;
-    int c = EOF;
-    while ((c = std::getc(stdin)) != EOF)
-        data.take(static_cast<char>(c));
+    secret_string chunk(4096);
+    std::size_t got = 0;
+    while ((got = std::fread(chunk.data(), 1, chunk.size(), stdin)) > 0) {
+        for (std::size_t i = 0; i < got; ++i)
+            data.take(chunk[i]);
+    }
     if (std::ferror(stdin))
         throw failure(std::string("read error on standard input: ") + std::strerror(errno));
     return data.digits();
@@ -106,10 +110,12 @@ int run_binary(const des_options &options, des_chain &chain)
 {
     console::use_binary_stdio();
     const stream in = options.in.empty() ? stream(stdin) : open_file(options.in, "rb");
+    unbuffered(in.get());
     std::vector<read_file> reads{{options.in.empty() ? "standard input" : "--in", options.in}};
     if (!options.key.file.empty())
         reads.push_back({"--key-file", options.key.file});
     output_file out("des: --out", options.out, reads);
+    unbuffered(out.get());
     const std::string source = options.in.empty() ? "standard input" : "'" + options.in + "'";
     des_stream bytes(chain, in.get(), out.get(), source, !options.no_pad);
     if (options.decrypt)

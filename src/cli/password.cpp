@@ -60,6 +60,8 @@ password_source::password_source(const password_options &options) : options_(opt
     } else if (!options.file.empty()) {
         stream_ = open_file(options.file, "r");
     }
+    if (stream_)
+        unbuffered(stream_.get());
 }
 
 namespace {
