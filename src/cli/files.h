@@ -42,4 +42,10 @@ bool sync_data(std::FILE *stream);
 // Renames the file `name` over target in one step; throws failure.
 void replace(const std::string &name, const std::string &target);
 
+// Until forget_on_signal(), an interrupting, quitting, terminating or
+// hang-up signal (Ctrl-C on a console) removes the file `name` before it
+// ends the tool. A signal inherited as ignored stays ignored.
+void remove_on_signal(const std::string &name);
+void forget_on_signal();
+
 }  // namespace cli::files

@@ -1,8 +1,10 @@
 #include "files.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,6 +25,18 @@ std::string folder_of(const std::string &path)
 {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The file that a signal removes, and the actions that its handler replaced.
+char doomed_name[4096];
+constexpr int ending_signals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
+struct sigaction replaced[std::size(ending_signals)];
+
+extern "C" void remove_then_resend(int signal_number)
+{
+    unlink(doomed_name);
+    signal(signal_number, SIG_DFL);
+    raise(signal_number);  // taken when the handler returns
 }
 
 // The folder's own entry is synced too, so that the rename outlives a crash.
@@ -95,6 +109,31 @@ void replace(const std::string &name, const std::string &target)
     if (std::rename(name.c_str(), target.c_str()) != 0)
         throw failure("cannot replace '" + target + "': " + std::strerror(errno));
     sync_folder(target);
+}
+
+
+void remove_on_signal(const std::string &name)
+{
+    if (name.size() >= sizeof doomed_name)
+        return;
+    name.copy(doomed_name, name.size());
+    doomed_name[name.size()] = '\0';
+    struct sigaction action {};
+    action.sa_handler = remove_then_resend;
+    sigemptyset(&action.sa_mask);
+    for (int s : ending_signals)
+        sigaddset(&action.sa_mask, s);
+    for (std::size_t i = 0; i < std::size(ending_signals); ++i) {
+        sigaction(ending_signals[i], nullptr, &replaced[i]);
+        if (replaced[i].sa_handler != SIG_IGN)
+            sigaction(ending_signals[i], &action, nullptr);
+    }
+}
+
+void forget_on_signal()
+{
+    for (std::size_t i = 0; i < std::size(ending_signals); ++i)
+        sigaction(ending_signals[i], &replaced[i], nullptr);
 }
 
 }  // namespace cli::files

@@ -35,6 +35,15 @@ HANDLE open_to_ask(const std::string &path, DWORD flags)
                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
 }
 
+// The file that Ctrl-C or a closing console removes.
+char doomed_name[MAX_PATH];
+
+BOOL WINAPI remove_then_end(DWORD)
+{
+    DeleteFileA(doomed_name);
+    return FALSE;  // the default handler ends the process
+}
+
 std::string folder_of(const std::string &path)
 {
     const auto separator = path.find_last_of("/\\:");
@@ -110,6 +119,21 @@ void replace(const std::string &name, const std::string &target)
 {
     if (!MoveFileExA(name.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         throw failure("cannot replace '" + target + "': " + last_error());
+}
+
+
+void remove_on_signal(const std::string &name)
+{
+    if (name.size() >= sizeof doomed_name)
+        return;
+    name.copy(doomed_name, name.size());
+    doomed_name[name.size()] = '\0';
+    SetConsoleCtrlHandler(remove_then_end, TRUE);
+}
+
+void forget_on_signal()
+{
+    SetConsoleCtrlHandler(remove_then_end, FALSE);
 }
 
 }  // namespace cli::files

@@ -53,16 +53,20 @@ output_file::output_file(const std::string &option, const std::string &target, c
     refuse_unsafe_target(option, target, reads);
     if (files::kind_of(target) == files::kind::other)
         stream_ = open_file(target, "wb").release();  // a device or a pipe has nothing to keep
-    else
+    else {
         stream_ = files::create_beside(target, temporary_);
+        files::remove_on_signal(temporary_);
+    }
 }
 
 output_file::~output_file()
 {
     if (stream_ && stream_ != stdout)
         std::fclose(stream_);
-    if (!temporary_.empty())
+    if (!temporary_.empty()) {
         std::remove(temporary_.c_str());
+        files::forget_on_signal();
+    }
 }
 
 void output_file::commit()
@@ -78,6 +82,7 @@ void output_file::commit()
     sync_and_close(stream);
     files::replace(temporary_, target_);
     temporary_.clear();
+    files::forget_on_signal();
 }
 
 }  // namespace cli

@@ -163,7 +163,8 @@ mkdir "$work/out"
 head -c 20000 /dev/urandom > "$work/out/data"; cp "$work/out/data" "$work/out/data.orig"
 cp "$work/des.key" "$work/out/key"
 unchanged() { cmp -s "$work/out/data" "$work/out/data.orig" && cmp -s "$work/out/key" "$work/des.key"; }
-no_leftovers() { [ "$(ls -A "$work/out" | wc -l)" -eq "$1" ]; }
+new_files() { ls -A "$work/out" | grep '^\.dessec-'; }
+no_leftovers() { [ -z "$(new_files)" ]; }
 ecb_out=(des ecb --key-file "$work/out/key" --binary)
 refused 2 "--out .* is the file read as --in" "" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out/data"
 check "--out onto --in leaves the data" unchanged
@@ -171,13 +172,14 @@ ln "$work/out/data" "$work/out/hard"
 refused 2 "is the file read as --in" "" "${ecb_out[@]}" -e --in "$work/out/hard" --out "$work/out/data"
 rm "$work/out/hard"
 run_from "$work/out/data" "${ecb_out[@]}" -e --out "$work/out/data"
-check "--out onto standard input: status 2, one line" [ "$status" -eq 2 ] && one_line "$err"
+check "--out onto standard input: status 2" [ "$status" -eq 2 ]
+check "--out onto standard input: one line" one_line "$err"
 check "and names it" matches "$err" 'is the file read as standard input'
 refused 2 "is the file read as --key-file" "" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out/key"
 check "--out onto the key file leaves both" unchanged
 "$tool" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out/data.enc"; status=$?
-check "a new --out file is written" [ "$status" -eq 0 ] && cmp -s "$work/out/data.enc" \
-  <(ossl -des-ecb -K "$key" -in "$work/out/data")
+check "a new --out file is written" [ "$status" -eq 0 ]
+check "with the data encrypted" cmp -s "$work/out/data.enc" <(ossl -des-ecb -K "$key" -in "$work/out/data")
 check "a new --out file has mode 0600 under umask 022" [ "$(umask 022; stat -c %a "$work/out/data.enc")" = 600 ]
 (umask 022; "$tool" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out/new.enc")
 check "mode 0600 when the tool itself runs under umask 022" [ "$(stat -c %a "$work/out/new.enc")" = 600 ]
@@ -190,15 +192,27 @@ refused 1 'read error' "" "${ecb_out[@]}" -d --in /proc/self/mem --out "$work/ou
 check "a read error leaves --out as it was" unchanged
 refused 1 'read error.*Is a directory' "" "${ecb_out[@]}" -e --in "$work" --out "$work/out/data"
 check "an --in folder leaves --out as it was" unchanged
-check "no temporary file is left behind" no_leftovers 4
+check "no temporary file is left behind" no_leftovers
 ln -s data.orig "$work/out/link"
 refused 2 'symbolic link' "" "${ecb_out[@]}" -e --in "$work/out/data.enc" --out "$work/out/link"
 check "a symbolic link at --out still points where it pointed" [ "$(readlink "$work/out/link")" = data.orig ]
 check "and its target is unchanged" cmp -s "$work/out/data.orig" "$work/out/data"
 refused 2 'is a folder' "" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out"
 "$tool" "${ecb_out[@]}" -d --in "$work/out/data.enc" --out "$work/out/data"; status=$?
-check "a successful run replaces --out whole" [ "$status" -eq 0 ] && unchanged
+check "a successful run replaces --out" [ "$status" -eq 0 ]
+check "with the whole decryption" unchanged
 check "with a file of mode 0600" [ "$(stat -c %a "$work/out/data")" = 600 ]
+mkfifo "$work/fifo"
+for signal in TERM HUP; do  # the tool waits on a pipe with its new file open; a signal ends it
+  "$tool" "${ecb_out[@]}" -e --in "$work/fifo" --out "$work/out/data" 2>/dev/null & pid=$!
+  exec 3>"$work/fifo"
+  for _ in $(seq 100); do [ -n "$(new_files)" ] && break; sleep 0.1; done
+  kill -s "$signal" "$pid"; { wait "$pid"; } 2>/dev/null; status=$?
+  exec 3>&-
+  check "SIG$signal while writing ends the tool" [ "$status" -gt 128 ]
+  check "SIG$signal while writing removes the new file" no_leftovers
+  check "SIG$signal while writing leaves --out" unchanged
+done
 
 # --- Input is bounded: /dev/zero fails fast, within little memory
 limit_memory() {  # sanitizers reserve far more address space than any limit
