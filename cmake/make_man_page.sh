@@ -28,8 +28,14 @@ commands=$(printf '%s\n' "$help" | awk '
   printf '.SH NAME\ndessec \\- DES-based security utilities: keys, secret-key records, password hashes\n'
   printf '.SH SYNOPSIS\n.B dessec\n.I COMMAND\n[\\fIOPTIONS\\fR]\n.br\n'
   printf '.B dessec\n.I COMMAND\n.B \\-\\-help\n.br\n.B dessec \\-\\-version\n'
+  # The sections of the help after its lists (passwords:, files:, exit status:)
+  # become sections of the manual, where readers of manuals look for them.
   printf '.SH DESCRIPTION\n'
-  roff_text "$help"
+  roff_text "$help" | awk '
+    /^[a-z][a-z ]*:$/ && $0 != "commands:" && $0 != "options:" {
+      print ".fi"; print ".SH " toupper(substr($0, 1, length($0) - 1)); print ".nf"; next
+    }
+    { print }'
   printf '.SH COMMANDS\n'
   for name in $commands; do
     printf '.SS %s\n' "$(printf '%s' "$name" | sed 's/-/\\-/g')"

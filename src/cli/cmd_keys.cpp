@@ -23,15 +23,13 @@ struct agree_options {
 
 int run_keygen(bool json)
 {
-    char secret[49] = {0};
+    secret_string secret(48);  // a failed call may still have written it
     char public_key[49] = {0};
-    // A failed call may still have written the secret key.
-    const int status = dh_keysGenerator(secret, public_key);
+    const int status = dh_keysGenerator(secret.data(), public_key);
     if (status == 0 && json)
-        std::cout << "{\"secret\": \"" << secret << "\", \"public\": \"" << public_key << "\"}\n";
+        std::cout << "{\"secret\": \"" << secret.c_str() << "\", \"public\": \"" << public_key << "\"}\n";
     else if (status == 0)
-        std::cout << "secret: " << secret << "\npublic: " << public_key << "\n";
-    wipe(secret, sizeof secret);
+        std::cout << "secret: " << secret.c_str() << "\npublic: " << public_key << "\n";
     if (status != 0)
         throw failure("keygen: could not make a key pair");
     return exit_ok;
@@ -65,19 +63,16 @@ int run_agree(const agree_options &options)
     if (!options.secret.given())
         throw usage_error("agree: --secret or --secret-file is required");
     check_public_key(options.peer);
-    std::string secret = read_secret(options.secret, "agree: the secret key");
-    check_hex("agree: the secret key", secret, {.digits = key_digits});
+    secret_string secret = read_hex_secret(options.secret, "agree: the secret key", {.digits = key_digits});
     std::string peer = options.peer;
     std::string modulus = group_modulus;
-    char common[51] = {0};
-    dh(peer.data(), secret.data(), modulus.data(), common);
-    wipe(secret);
+    secret_string common(50);
+    dh(peer.data(), secret.data(), modulus.data(), common.data());
     if (common[0] == '\0')
         throw failure("agree: the public key gives no usable common key");
     // As dh writes it, so that it compares as text with keys that other
     // programs made through the library.
-    std::cout << common << "\n";
-    wipe(common, sizeof common);
+    std::cout << common.c_str() << "\n";
     return exit_ok;
 }
 

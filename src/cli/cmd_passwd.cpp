@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "../common/crypt64_alphabet.h"
 #include "cli.h"
 #include "dessec.h"
 #include "password.h"
@@ -12,7 +13,7 @@ namespace cli {
 
 namespace {
 
-const std::string crypt64_alphabet = "./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+constexpr std::string_view crypt64_alphabet = dessec::crypt64_alphabet;
 constexpr long max_rounds = 16777215;  // four 6-bit count characters
 constexpr long default_rounds = 725;
 constexpr std::size_t traditional_counted = 8;
@@ -42,7 +43,7 @@ void check_salt(const std::string &salt, std::size_t length)
         throw usage_error("hash: --salt needs " + std::to_string(length) + " characters, got "
                           + std::to_string(salt.size()));
     for (char c : salt) {
-        if (crypt64_alphabet.find(c) == std::string::npos)
+        if (crypt64_alphabet.find(c) == std::string_view::npos)
             throw usage_error(std::string("hash: salt character '") + c + "' is not one of ./0-9A-Za-z");
     }
 }
@@ -103,10 +104,9 @@ hash_setting setting_of(const hash_options &options)
     return setting;
 }
 
-void print_hash(std::string &password, const hash_setting &setting)
+void print_hash(const secret_string &password, const hash_setting &setting)
 {
     std::cout << passwd_crypt(password.c_str(), setting.next().c_str()) << "\n";
-    wipe(password);
 }
 
 int run_hash(const hash_options &options)
@@ -115,11 +115,10 @@ int run_hash(const hash_options &options)
     const std::size_t counted = setting.extended() ? 0 : traditional_counted;
     password_source source(options.password);
     if (!options.batch) {
-        std::string password = source.creating("Password: ", counted);
-        print_hash(password, setting);
+        print_hash(source.creating("Password: ", counted), setting);
         return exit_ok;
     }
-    std::string line;
+    secret_string line;
     while (source.next_line(line)) {
         source.check_new(line, counted);
         print_hash(line, setting);
@@ -167,9 +166,7 @@ int run_verify(const verify_options &options)
     if (!why.empty())
         throw usage_error("verify: unsupported or malformed hash: " + why);
     password_source source(options.password);
-    std::string password = source.checking("Password: ");
-    const int match = passwd_verify(password.c_str(), options.stored.c_str());
-    wipe(password);
+    const int match = passwd_verify(source.checking("Password: ").c_str(), options.stored.c_str());
     if (!options.quiet)
         std::cout << (match ? "match" : "mismatch") << "\n";
     return match ? exit_ok : exit_failure;
@@ -206,10 +203,11 @@ void declare_passwd_commands(command_registry &registry)
         "verify", "check a password against a stored hash",
         "usage: dessec verify [--quiet] [PASSWORD OPTIONS] HASH\n"
         "Checks a password against a traditional (13 characters) or extended (20 characters)\n"
-        "DES-based hash, or a \"$1$\" MD5-based one. Exit status 0 on a match, 1 on a mismatch,\n"
-        "2 for anything else, such as a hash in a form the tool does not handle.\n"
+        "DES-based hash, or a \"$1$\" MD5-based one. Exit status 0 on a match, 1 on a mismatch\n"
+        "and only then, 2 for any error: a hash in a form the tool does not handle, a password\n"
+        "file that cannot be read, a read or write error, misuse.\n"
             + std::string(password_rules),
-        [verify] { return run_verify(*verify); });
+        [verify] { return run_verify(*verify); }, exit_usage);
     verify_parser.add_option("HASH", verify->stored, "the stored hash")->required();
     verify_parser.add_flag("--quiet,-q", verify->quiet, "print nothing; the exit status tells");
     declare_password_options(verify_parser, verify->password, false);

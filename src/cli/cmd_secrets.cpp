@@ -27,34 +27,28 @@ void refuse_two_from_stdin(const secret_options &options, const std::string &com
         throw usage_error(command + ": the text and the password cannot both come from standard input");
 }
 
-std::string seal_record(std::string secret_key, const std::string &password, const char *command)
+secret_string seal_record(secret_string record, const secret_string &password, const char *command)
 {
-    std::string record = to_lower(std::move(secret_key));
-    record.append(record, 0, 16);  // the check digits repeat the key's first 16
-    if (!xencrypt(record.data(), password.c_str())) {
-        wipe(record);
+    to_lower(record);
+    record.append(record.view().substr(0, 16));  // the check digits repeat the key's first 16
+    if (!xencrypt(record.data(), password.c_str()))
         throw failure(std::string(command) + ": the library refused the record");
-    }
     return record;
 }
 
 // Opens a copy of the record, so that the caller's stays as it was.
-std::string open_record(const std::string &record, const std::string &password, const char *command)
+secret_string open_record(const std::string &record, const secret_string &password, const char *command)
 {
-    std::string opened = record;
-    if (!decrypt_secret_key(opened.data(), password.c_str())) {
-        wipe(opened);
+    secret_string opened(record);
+    if (!decrypt_secret_key(opened.data(), password.c_str()))
         throw failure(std::string(command) + ": wrong password or damaged record");
-    }
-    wipe(opened.data() + 48, opened.size() - 48);  // the check digits
-    opened.resize(48);
+    opened.truncate(48);  // the check digits go
     return opened;
 }
 
-void print_and_wipe(std::string &text)
+void print(const secret_string &text)
 {
-    std::cout << text << "\n";
-    wipe(text);
+    std::cout << text.c_str() << "\n";
 }
 
 int run_seal(const secret_options &options)
@@ -62,13 +56,10 @@ int run_seal(const secret_options &options)
     if (!options.text.given())
         throw usage_error("seal: give the secret key as SECRET, - or --secret-file FILE");
     refuse_two_from_stdin(options, "seal");
-    std::string secret = read_secret(options.text, "seal: the secret key");
-    check_hex("seal: the secret key", secret, {.digits = 48});
+    secret_string secret = read_hex_secret(options.text, "seal: the secret key", {.digits = 48});
     password_source source(options.password);
-    std::string password = source.creating("Password: ", counted_characters);
-    std::string record = seal_record(std::move(secret), password, "seal");
-    wipe(password);
-    std::cout << record << "\n";
+    const secret_string password = source.creating("Password: ", counted_characters);
+    print(seal_record(std::move(secret), password, "seal"));
     return exit_ok;
 }
 
@@ -77,10 +68,8 @@ int run_open(const secret_options &options)
     const std::string &record = options.text.text;
     check_hex("open: record", record, {.digits = 64});
     password_source source(options.password);
-    std::string password = source.checking("Password: ");
-    std::string secret = open_record(record, password, "open");
-    wipe(password);
-    print_and_wipe(secret);
+    const secret_string password = source.checking("Password: ");
+    print(open_record(record, password, "open"));
     return exit_ok;
 }
 
@@ -89,13 +78,9 @@ int run_reseal(const secret_options &options)
     const std::string &record = options.text.text;
     check_hex("reseal: record", record, {.digits = 64});
     password_source source(options.password);
-    std::string old_password = source.checking("Old password: ");
-    std::string secret = open_record(record, old_password, "reseal");
-    wipe(old_password);
-    std::string new_password = source.creating("New password: ", counted_characters);
-    std::string resealed = seal_record(std::move(secret), new_password, "reseal");
-    wipe(new_password);
-    std::cout << resealed << "\n";
+    secret_string secret = open_record(record, source.checking("Old password: "), "reseal");
+    const secret_string new_password = source.creating("New password: ", counted_characters);
+    print(seal_record(std::move(secret), new_password, "reseal"));
     return exit_ok;
 }
 
@@ -104,21 +89,16 @@ using hex_cipher = int (*)(char *, const char *);
 int run_hex_cipher(const secret_options &options, hex_cipher cipher, const std::string &command)
 {
     refuse_two_from_stdin(options, command);
-    std::string text = read_secret(options.text, command + ": the hex text");
-    check_hex(command, text, {.max_digits = max_hex_digits});
+    secret_string text = read_hex_secret(options.text, command + ": the hex text", {.max_digits = max_hex_digits});
     if (text.size() % 16 != 0)
         throw usage_error(command + ": the number of hex digits must be a multiple of 16, got "
                           + std::to_string(text.size()));
     password_source source(options.password);
-    std::string password = cipher == xencrypt ? source.creating("Password: ", counted_characters)
-                                              : source.checking("Password: ");
-    const int done = cipher(text.data(), password.c_str());
-    wipe(password);
-    if (!done) {
-        wipe(text);
+    const secret_string password = cipher == xencrypt ? source.creating("Password: ", counted_characters)
+                                                      : source.checking("Password: ");
+    if (!cipher(text.data(), password.c_str()))
         throw failure(command + ": the library refused the text");
-    }
-    print_and_wipe(text);
+    print(text);
     return exit_ok;
 }
 

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdio>
-#include <string>
+#include <cstddef>
+
+#include "secret.h"
 
 namespace cli::console {
 
@@ -11,14 +13,16 @@ enum class hidden_read {
     line,          // a whole line was read
     end_of_input,  // the input ended (Ctrl-D, Ctrl-Z) before a line end
     no_terminal,   // there is no terminal to ask
+    too_long,      // the line went on past the limit; reading stopped there
 };
 
 // Writes prompt to the user's terminal (not to stdout, which may be
 // redirected) and reads one line from it with echo off. The line end is not
-// part of the result. If an interrupting, terminating or stopping signal
-// (or Ctrl-C on a console) arrives meanwhile, the terminal gets its echo
-// back before the signal takes its usual effect.
-hidden_read read_hidden_line(const char *prompt, std::string &line);
+// part of the result, which holds at most `limit` bytes. If an interrupting,
+// quitting, terminating or stopping signal (or Ctrl-C on a console) arrives
+// meanwhile, the terminal gets its echo back before the signal takes its
+// usual effect; a signal that the tool inherited as ignored stays ignored.
+hidden_read read_hidden_line(const char *prompt, secret_string &line, std::size_t limit);
 
 // A stream reading from an inherited file descriptor, or null with errno
 // set. The descriptor itself stays open.

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <iterator>
 
 #include <fcntl.h>
 #include <termios.h>
@@ -12,12 +13,14 @@ namespace cli::console {
 namespace {
 
 // What a signal handler needs to give the terminal its echo back. Written
-// before the handlers are installed and only read by them.
+// while the handlers are blocked or not installed, and only read by them.
 volatile sig_atomic_t hidden_fd = -1;
 termios echoing_state{};
 termios hidden_state{};
 
-constexpr int restoring_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGTSTP};
+constexpr int restoring_signals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP};
+constexpr std::size_t signal_count = std::size(restoring_signals);
+struct sigaction inherited[signal_count];  // each signal's action before the prompt
 
 extern "C" void restore_then_resend(int signal_number);
 
@@ -26,6 +29,8 @@ void set_handler(int signal_number, void (*handler)(int))
     struct sigaction action {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
+    for (int s : restoring_signals)
+        sigaddset(&action.sa_mask, s);  // one restoring handler at a time
     sigaction(signal_number, &action, nullptr);
 }
 
@@ -49,21 +54,47 @@ extern "C" void restore_then_resend(int signal_number)
     errno = saved_errno;
 }
 
+// Holds the restoring signals back for its lifetime, so that the terminal
+// and the handlers change together: a signal that comes meanwhile is taken
+// after, with the handler that matches the terminal's state.
+class signals_held {
+public:
+    signals_held()
+    {
+        sigset_t held;
+        sigemptyset(&held);
+        for (int s : restoring_signals)
+            sigaddset(&held, s);
+        sigprocmask(SIG_BLOCK, &held, &before_);
+    }
+    ~signals_held() { sigprocmask(SIG_SETMASK, &before_, nullptr); }
+    signals_held(const signals_held &) = delete;
+    signals_held &operator=(const signals_held &) = delete;
+
+private:
+    sigset_t before_;
+};
+
 void hide_input(int fd)
 {
+    const signals_held held;
     hidden_state = echoing_state;
     hidden_state.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     hidden_fd = fd;
-    for (int s : restoring_signals)
-        set_handler(s, restore_then_resend);
+    for (std::size_t i = 0; i < signal_count; ++i) {
+        sigaction(restoring_signals[i], nullptr, &inherited[i]);
+        if (inherited[i].sa_handler != SIG_IGN)  // ignored by whoever started the tool: stays so
+            set_handler(restoring_signals[i], restore_then_resend);
+    }
     tcsetattr(fd, TCSAFLUSH, &hidden_state);
 }
 
 void show_input(int fd)
 {
+    const signals_held held;
     tcsetattr(fd, TCSAFLUSH, &echoing_state);
-    for (int s : restoring_signals)
-        set_handler(s, SIG_DFL);
+    for (std::size_t i = 0; i < signal_count; ++i)
+        sigaction(restoring_signals[i], &inherited[i], nullptr);
     hidden_fd = -1;
 }
 
@@ -85,7 +116,7 @@ void write_text(int fd, const char *text)
 
 // Reads up to a line end, one byte at a time, so that no buffer keeps a
 // copy of the line and nothing after it is taken from the terminal.
-bool read_to_line_end(int fd, std::string &line)
+hidden_read read_to_line_end(int fd, secret_string &line, std::size_t limit)
 {
     for (;;) {
         char c = 0;
@@ -93,16 +124,18 @@ bool read_to_line_end(int fd, std::string &line)
         if (got < 0 && errno == EINTR)
             continue;  // back from a stop
         if (got <= 0)
-            return false;
+            return hidden_read::end_of_input;
         if (c == '\n')
-            return true;
-        line += c;
+            return hidden_read::line;
+        if (line.size() == limit)
+            return hidden_read::too_long;
+        line.push_back(c);
     }
 }
 
 }  // namespace
 
-hidden_read read_hidden_line(const char *prompt, std::string &line)
+hidden_read read_hidden_line(const char *prompt, secret_string &line, std::size_t limit)
 {
     const int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
@@ -111,12 +144,12 @@ hidden_read read_hidden_line(const char *prompt, std::string &line)
     if (is_terminal)
         hide_input(fd);
     write_text(fd, prompt);
-    const bool ended = read_to_line_end(fd, line);
+    const hidden_read result = read_to_line_end(fd, line, limit);
     write_text(fd, "\n");
     if (is_terminal)
         show_input(fd);
     close(fd);
-    return ended ? hidden_read::line : hidden_read::end_of_input;
+    return result;
 }
 
 std::FILE *open_descriptor(int fd)

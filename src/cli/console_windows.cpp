@@ -1,6 +1,7 @@
 #include "console.h"
 
 #include <cstdio>
+#include <string>
 
 #include <fcntl.h>
 #include <io.h>
@@ -37,7 +38,7 @@ void write_console(HANDLE out, const char *text)
 
 }  // namespace
 
-hidden_read read_hidden_line(const char *prompt, std::string &line)
+hidden_read read_hidden_line(const char *prompt, secret_string &line, std::size_t limit)
 {
     HANDLE in = open_console("CONIN$", GENERIC_READ | GENERIC_WRITE);
     if (in == INVALID_HANDLE_VALUE)
@@ -51,17 +52,22 @@ hidden_read read_hidden_line(const char *prompt, std::string &line)
     }
     if (out != INVALID_HANDLE_VALUE)
         write_console(out, prompt);
-    bool ended = false;
+    hidden_read result = hidden_read::end_of_input;
     char c = 0;
     DWORD got = 0;
     constexpr char end_of_input = 0x1a;  // Ctrl-Z, which the console passes as a byte
     while (ReadFile(in, &c, 1, &got, nullptr) && got == 1 && c != end_of_input) {
         if (c == '\n') {
-            ended = true;
+            result = hidden_read::line;
             break;
         }
-        if (c != '\r')
-            line += c;
+        if (c == '\r')
+            continue;
+        if (line.size() == limit) {
+            result = hidden_read::too_long;
+            break;
+        }
+        line.push_back(c);
     }
     c = 0;
     if (out != INVALID_HANDLE_VALUE) {
@@ -74,7 +80,7 @@ hidden_read read_hidden_line(const char *prompt, std::string &line)
         hidden_input = INVALID_HANDLE_VALUE;
     }
     CloseHandle(in);
-    return ended ? hidden_read::line : hidden_read::end_of_input;
+    return result;
 }
 
 std::FILE *open_descriptor(int fd)

@@ -8,8 +8,21 @@
 #include <dessec.h>
 
 #include "cli.h"
+#include "password.h"
 
 namespace {
+
+// The shared password text, indented as a section of this help.
+std::string indented(const std::string &text)
+{
+    std::string out = "  ";
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        out += text[i];
+        if (text[i] == '\n' && i + 1 < text.size())
+            out += "  ";
+    }
+    return out;
+}
 
 void print_help(const cli::command_registry &registry)
 {
@@ -21,19 +34,27 @@ void print_help(const cli::command_registry &registry)
                  "  -h, --help    print this help\n"
                  "  --version     print the version\n"
                  "\npasswords:\n"
-                 "  Read from the terminal with echo off; seal, encrypt-hex, hash and reseal ask twice\n"
-                 "  there and refuse the empty password unless --allow-empty-password is given.\n"
-                 "  --stdin, --password-fd N and --password-file FILE read one password per line\n"
-                 "  instead; input that ends before a line is an error. --password PW works but\n"
-                 "  warns, since other users can see it.\n"
-                 "\nsecrets:\n"
+              << indented(cli::password_rules)
+              << "\nsecrets:\n"
                  "  Secret keys, DES keys and hex texts can come from standard input (-) or a file\n"
-                 "  (--secret-file, --key-file) instead of the command line, where they warn.\n"
+                 "  (--secret-file, --key-file) instead of the command line, where they warn. A line\n"
+                 "  of a key is at most 4096 bytes, a hex text at most what its command takes; hex is\n"
+                 "  checked as it is read. A message about a secret names the position and the kind\n"
+                 "  of the fault, never its characters.\n"
+                 "\nfiles:\n"
+                 "  A file named by --out is written as a new file that its owner alone may read and\n"
+                 "  write (mode 0600), synced, and renamed over the target only when the command\n"
+                 "  succeeds: on a failure or an interrupting signal the new file is removed and the\n"
+                 "  target keeps its old content. --out may not name a symbolic link, nor a file that\n"
+                 "  the command reads (--in, standard input, the key file). A device or a pipe is\n"
+                 "  written as a stream, as standard output is.\n"
                  "\nexit status:\n"
                  "  0  success, or a match\n"
-                 "  1  a failed check or operation: wrong password, mismatch, bad padding, a read or\n"
-                 "     write error\n"
-                 "  2  misuse, input the tool cannot handle (an unsupported hash, a refused key)\n";
+                 "  1  a failed check or operation: wrong password, bad padding, a read or write\n"
+                 "     error; for verify only a mismatch\n"
+                 "  2  misuse, input the tool cannot handle (an unsupported hash, a refused key, input\n"
+                 "     past a limit, a NUL in a password, --out naming an input); for verify any\n"
+                 "     error other than a mismatch\n";
 }
 
 // Errors are one line: whatever they quote is escaped.
@@ -54,17 +75,25 @@ int run_command(const cli::command &c, const std::vector<std::string> &args)
         print_error(c.name + ": " + e.what() + " (see dessec " + c.name + " --help)");
         return cli::exit_usage;
     }
-    return c.run();
+    try {
+        return c.run();
+    } catch (const cli::usage_error &e) {
+        print_error(e.what());
+        return cli::exit_usage;
+    } catch (const std::exception &e) {
+        print_error(e.what());
+        return c.error_status;
+    }
 }
 
 // stdout is checked to its last byte: a full disk is a failure, not a success.
-int finish_output(int status)
+int finish_output(int status, int error_status)
 {
     try {
         cli::close_output(stdout);
     } catch (const cli::failure &e) {
         print_error(e.what());
-        return cli::exit_failure;
+        return error_status;
     }
     return status;
 }
@@ -78,11 +107,11 @@ int dispatch(const cli::command_registry &registry, int argc, char **argv)
     const std::string name = argv[1];
     if (name == "--help" || name == "-h") {
         print_help(registry);
-        return cli::exit_ok;
+        return finish_output(cli::exit_ok, cli::exit_failure);
     }
     if (name == "--version") {
         std::cout << "dessec " << DESSEC_VERSION_STRING << "\n";
-        return cli::exit_ok;
+        return finish_output(cli::exit_ok, cli::exit_failure);
     }
     const auto &commands = registry.commands();
     const auto found = std::find_if(commands.begin(), commands.end(), [&](const auto &c) { return c.name == name; });
@@ -90,15 +119,8 @@ int dispatch(const cli::command_registry &registry, int argc, char **argv)
         print_error("unknown command '" + name + "' (see dessec --help)");
         return cli::exit_usage;
     }
-    try {
-        return run_command(*found, std::vector<std::string>(argv + 2, argv + argc));
-    } catch (const cli::usage_error &e) {
-        print_error(e.what());
-        return cli::exit_usage;
-    } catch (const std::exception &e) {
-        print_error(e.what());
-        return cli::exit_failure;
-    }
+    const int status = run_command(*found, std::vector<std::string>(argv + 2, argv + argc));
+    return finish_output(status, found->error_status);
 }
 
 }  // namespace
@@ -110,5 +132,5 @@ int main(int argc, char **argv)
     cli::declare_secret_commands(registry);
     cli::declare_passwd_commands(registry);
     cli::declare_des_commands(registry);
-    return finish_output(dispatch(registry, argc, argv));
+    return dispatch(registry, argc, argv);
 }

@@ -11,11 +11,12 @@
 namespace cli {
 
 const char *const password_rules =
-    "Passwords are read from the terminal with echo off; commands that create something\n"
-    "ask twice there. --stdin, --password-fd N and --password-file FILE read one password\n"
-    "per line instead; the end of the input before a line is an error. --password PW works\n"
-    "but warns, since other users can see it. An empty password is refused by the commands\n"
-    "that create something unless --allow-empty-password is given.\n";
+    "Passwords are read from the terminal with echo off; seal, encrypt-hex, hash and reseal\n"
+    "ask twice there and refuse the empty password unless --allow-empty-password is given.\n"
+    "--stdin, --password-fd N and --password-file FILE read one password per line instead\n"
+    "(LF or CRLF); the end of the input before a line is an error. A password is at most\n"
+    "4096 bytes and holds no NUL byte. --password PW works but warns, since other users can\n"
+    "see it.\n";
 
 void declare_password_options(CLI::App &parser, password_options &options, bool creating, bool single)
 {
@@ -59,66 +60,77 @@ password_source::password_source(const password_options &options) : options_(opt
     } else if (!options.file.empty()) {
         stream_ = open_file(options.file, "r");
     }
+    if (stream_)
+        unbuffered(stream_.get());
 }
 
-std::string password_source::read_one(const char *prompt)
+namespace {
+
+// The library reads a password up to its first NUL, so one inside would
+// shorten it in silence.
+void refuse_nul(const secret_string &password)
+{
+    const auto at = password.view().find('\0');
+    if (at != std::string_view::npos)
+        throw usage_error("the password holds a NUL byte at position " + std::to_string(at + 1));
+}
+
+}  // namespace
+
+secret_string password_source::read_one(const char *prompt)
 {
     if (options_.on_command_line_given) {
         warn("a password given on the command line can be seen by other users");
-        return options_.on_command_line;
+        return secret_string(options_.on_command_line);
     }
-    std::string line;
+    secret_string line;
     if (stream_) {
         if (!next_line(line))
             throw usage_error("no password: the input ended before a line");
         return line;
     }
-    line.reserve(1024);  // no growth leaves a copy of the password's start behind
-    switch (console::read_hidden_line(prompt, line)) {
+    switch (console::read_hidden_line(prompt, line, max_line)) {
     case console::hidden_read::line:
+        refuse_nul(line);
         return line;
     case console::hidden_read::end_of_input:
-        wipe(line);
         throw usage_error("no password: the input ended at the prompt");
+    case console::hidden_read::too_long:
+        throw usage_error("the password: a line longer than the limit of " + std::to_string(max_line) + " bytes");
     case console::hidden_read::no_terminal:
         break;
     }
     throw usage_error("no terminal to ask the password: use --stdin, --password-fd or --password-file");
 }
 
-bool password_source::next_line(std::string &line)
+bool password_source::next_line(secret_string &line)
 {
     if (!stream_)
         throw usage_error("one password per line needs --stdin, --password-fd or --password-file");
     const std::string source = options_.from_stdin ? "standard input"
                                : options_.fd != no_fd ? "--password-fd " + std::to_string(options_.fd)
                                                    : "'" + options_.file + "'";
-    return read_line(stream_.get(), line, source);
+    const bool got = read_line(stream_.get(), line, source, "the password");
+    refuse_nul(line);
+    return got;
 }
 
-std::string password_source::checking(const char *prompt)
+secret_string password_source::checking(const char *prompt)
 {
     return read_one(prompt);
 }
 
-std::string password_source::creating(const char *prompt, std::size_t counted)
+secret_string password_source::creating(const char *prompt, std::size_t counted)
 {
     const bool on_terminal = !stream_ && !options_.on_command_line_given;
-    std::string password = read_one(prompt);
-    if (on_terminal) {
-        std::string again = read_one("Verifying - Password: ");
-        const bool same = again == password;
-        wipe(again);
-        if (!same) {
-            wipe(password);
-            throw failure("the two passwords differ");
-        }
-    }
+    secret_string password = read_one(prompt);
+    if (on_terminal && !(read_one("Verifying - Password: ") == password))
+        throw failure("the two passwords differ");
     check_new(password, counted);
     return password;
 }
 
-void password_source::check_new(const std::string &password, std::size_t counted) const
+void password_source::check_new(const secret_string &password, std::size_t counted) const
 {
     if (password.empty() && !options_.allow_empty)
         throw usage_error("the empty password is refused (give --allow-empty-password to accept it)");

@@ -29,7 +29,8 @@ struct password_options {
 void declare_password_options(CLI::App &parser, password_options &options, bool creating,
                               bool single = true);
 
-// Help text shared by every command that takes a password.
+// Help text shared by every command that takes a password, and by the
+// tool's own help.
 extern const char *const password_rules;
 
 class password_source {
@@ -39,25 +40,26 @@ public:
     password_source &operator=(const password_source &) = delete;
 
     // A password that checks something (open, verify, the old one of reseal).
-    std::string checking(const char *prompt);
+    // Every password is a line of at most max_line bytes without a NUL.
+    secret_string checking(const char *prompt);
 
     // A password that creates something: refused when empty (unless
     // allowed), asked twice on the terminal, and a warning when it is longer
     // than `counted` characters (0: every character counts).
-    std::string creating(const char *prompt, std::size_t counted);
+    secret_string creating(const char *prompt, std::size_t counted);
 
     // The next line of a stream source, for one password per line; false at
     // the end of the input. Throws usage_error on the terminal.
-    bool next_line(std::string &line);
+    bool next_line(secret_string &line);
 
     // Refuses an empty new password unless allowed and warns about
     // characters beyond the `counted` ones.
-    void check_new(const std::string &password, std::size_t counted) const;
+    void check_new(const secret_string &password, std::size_t counted) const;
 
     bool uses_stdin() const { return options_.from_stdin; }
 
 private:
-    std::string read_one(const char *prompt);
+    secret_string read_one(const char *prompt);
 
     const password_options &options_;
     stream stream_;

@@ -5,11 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace dessec {
+#include "common/crypt64_alphabet.h"
 
-// A character's position is its 6-bit value.
-inline constexpr char crypt64_alphabet[] =
-    "./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+namespace dessec {
 
 // 6-bit value of a crypt64 character; 0 for any other byte, those of 128 and
 // more included.

@@ -47,6 +47,14 @@ refused() {
 }
 misuse() { local pattern=$1; shift; refused 2 "$pattern" "secret" "$@"; }
 
+# run_from FILE ARGS...: as run, with FILE on standard input.
+run_from() {
+  local input=$1; shift
+  out=$("$tool" "$@" <"$input" 2>"$work/err")
+  status=$?
+  err=$(cat "$work/err")
+}
+
 # OpenSSL 3 keeps DES in its legacy provider.
 ossl() { openssl enc "$@" -provider legacy -provider default; }
 
@@ -137,7 +145,8 @@ for args in "keygen" "hash --password-file $work/pw" "verify --password-file $wo
             "des ecb -e --key-file $work/des.key $plain" "des ecb -e --key-file $work/des.key --binary --in $work/pw"; do
   # shellcheck disable=SC2086
   "$tool" $args >/dev/full 2>/dev/null; status=$?
-  check "full disk fails: $args" [ "$status" -eq 1 ]
+  want=1; [ "${args%% *}" = verify ] && want=2  # verify keeps 1 for a mismatch
+  check "full disk fails: $args" [ "$status" -eq "$want" ]
 done
 "$tool" des ecb -e --key-file "$work/des.key" --binary --in "$work/pw" --out /dev/full 2>"$work/err"; status=$?
 check "full disk through --out fails" [ "$status" -eq 1 ]
@@ -148,6 +157,109 @@ check "a closed pipe is a failure, even with SIGPIPE ignored" [ "$status" -ne 0 
 out=$("$tool" hash --stdin <"$work" 2>"$work/err"); status=$?; err=$(cat "$work/err")
 check "a read error is named, not taken as no input" matches "$status $err" '^1 dessec: read error on standard input: Is a directory$'
 refused 1 'read error' "" des ecb -e --key-file "$work/des.key" --binary --in "$work"
+
+# --- Output files: never destroyed, the owner's alone, replaced only on success
+mkdir "$work/out"
+# Fixed bytes, so that a wrong key's last block is never good padding by chance.
+fixed_bytes() { head -c "$1" /dev/zero | openssl enc -aes-128-ctr -K 000102030405060708090a0b0c0d0e0f -iv 00000000000000000000000000000000; }
+fixed_bytes 20000 > "$work/out/data"; cp "$work/out/data" "$work/out/data.orig"
+cp "$work/des.key" "$work/out/key"
+unchanged() { cmp -s "$work/out/data" "$work/out/data.orig" && cmp -s "$work/out/key" "$work/des.key"; }
+new_files() { ls -A "$work/out" | grep '^\.dessec-'; }
+no_leftovers() { [ -z "$(new_files)" ]; }
+ecb_out=(des ecb --key-file "$work/out/key" --binary)
+refused 2 "--out .* is the file read as --in" "" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out/data"
+check "--out onto --in leaves the data" unchanged
+ln "$work/out/data" "$work/out/hard"
+refused 2 "is the file read as --in" "" "${ecb_out[@]}" -e --in "$work/out/hard" --out "$work/out/data"
+rm "$work/out/hard"
+run_from "$work/out/data" "${ecb_out[@]}" -e --out "$work/out/data"
+check "--out onto standard input: status 2" [ "$status" -eq 2 ]
+check "--out onto standard input: one line" one_line "$err"
+check "and names it" matches "$err" 'is the file read as standard input'
+refused 2 "is the file read as --key-file" "" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out/key"
+check "--out onto the key file leaves both" unchanged
+"$tool" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out/data.enc"; status=$?
+check "a new --out file is written" [ "$status" -eq 0 ]
+check "with the data encrypted" cmp -s "$work/out/data.enc" <(ossl -des-ecb -K "$key" -in "$work/out/data")
+check "a new --out file has mode 0600 under umask 022" [ "$(umask 022; stat -c %a "$work/out/data.enc")" = 600 ]
+(umask 022; "$tool" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out/new.enc")
+check "mode 0600 when the tool itself runs under umask 022" [ "$(stat -c %a "$work/out/new.enc")" = 600 ]
+rm "$work/out/new.enc"
+printf '1111111111111111\n' > "$work/wrong.key"
+refused 1 'bad padding' "" des ecb -d --key-file "$work/wrong.key" --binary --in "$work/out/data.enc" \
+  --out "$work/out/data"
+check "a wrong-key decryption leaves --out as it was" unchanged
+refused 1 'read error' "" "${ecb_out[@]}" -d --in /proc/self/mem --out "$work/out/data"
+check "a read error leaves --out as it was" unchanged
+refused 1 'read error.*Is a directory' "" "${ecb_out[@]}" -e --in "$work" --out "$work/out/data"
+check "an --in folder leaves --out as it was" unchanged
+check "no temporary file is left behind" no_leftovers
+ln -s data.orig "$work/out/link"
+refused 2 'symbolic link' "" "${ecb_out[@]}" -e --in "$work/out/data.enc" --out "$work/out/link"
+check "a symbolic link at --out still points where it pointed" [ "$(readlink "$work/out/link")" = data.orig ]
+check "and its target is unchanged" cmp -s "$work/out/data.orig" "$work/out/data"
+refused 2 'is a folder' "" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out"
+"$tool" "${ecb_out[@]}" -d --in "$work/out/data.enc" --out "$work/out/data"; status=$?
+check "a successful run replaces --out" [ "$status" -eq 0 ]
+check "with the whole decryption" unchanged
+check "with a file of mode 0600" [ "$(stat -c %a "$work/out/data")" = 600 ]
+mkfifo "$work/fifo"
+for signal in TERM HUP; do  # the tool waits on a pipe with its new file open; a signal ends it
+  "$tool" "${ecb_out[@]}" -e --in "$work/fifo" --out "$work/out/data" 2>/dev/null & pid=$!
+  exec 3>"$work/fifo"
+  for _ in $(seq 100); do [ -n "$(new_files)" ] && break; sleep 0.1; done
+  kill -s "$signal" "$pid"; { wait "$pid"; } 2>/dev/null; status=$?
+  exec 3>&-
+  check "SIG$signal while writing ends the tool" [ "$status" -gt 128 ]
+  check "SIG$signal while writing removes the new file" no_leftovers
+  check "SIG$signal while writing leaves --out" unchanged
+done
+
+# --- Input is bounded: /dev/zero fails fast, within little memory
+limit_memory() {  # sanitizers reserve far more address space than any limit
+  [ -n "${DESSEC_TEST_SANITIZED:-}" ] || ulimit -v 100000
+}
+zero_cases=("verify --password-file /dev/zero $traditional" "hash --password-file /dev/zero"
+            "des ecb -e --key-file /dev/zero" "des ecb -e --key-file $work/des.key"
+            "seal --password-file $work/pw --secret-file /dev/zero" "encrypt-hex --password-file $work/pw -"
+            "decrypt-hex --password-file $work/pw -" "agree --secret-file /dev/zero --public 03")
+for args in "${zero_cases[@]}"; do
+  # shellcheck disable=SC2086
+  out=$(limit_memory; "$tool" $args </dev/zero 2>"$work/err"); status=$?; err=$(cat "$work/err")
+  check "/dev/zero fails with status 2: $args" [ "$status" -eq 2 ]
+  check "in one line naming the fault: $args" one_line "$err"
+  check "which is the limit or the first byte: $args" matches "$err" 'limit of 4096 bytes|NUL byte at position 1 '
+done
+head -c 4096 /dev/zero | tr '\0' x > "$work/long.pw"
+run_from "$work/long.pw" verify --stdin "$traditional"
+check "a password of 4096 bytes is taken" [ "$status" -eq 1 -a "$out" = mismatch ]
+printf 'y' >> "$work/long.pw"
+run_from "$work/long.pw" verify --stdin "$traditional"
+check "a password of 4097 bytes is refused, naming the limit" matches "$status $err" '^2 .*limit of 4096 bytes'
+head -c 16400 /dev/zero | tr '\0' 0 > "$work/long.hex"
+run_from "$work/long.hex" encrypt-hex --password-file "$work/pw" -
+check "encrypt-hex stops at 16384 digits" matches "$status $err" '^2 .*limit of 16384 bytes'
+head -c 2097168 /dev/zero | tr '\0' 0 > "$work/long.hex"
+run_from "$work/long.hex" des ecb -e --key-file "$work/des.key"
+check "des hex mode stops at 1 MiB of data" matches "$status $err" '^2 .*limit of 1048576 bytes.*--binary'
+
+# --- Secrets are never quoted back: their position and the kind of fault only
+quotes_no_secret() { [[ $1 != *Q* && $1 != *"${secret_a:0:6}"* && $1 != *"${key:0:6}"* && $1 != *"${plain:0:6}"* ]]; }
+secret_q=${secret_a:0:16}Q${secret_a:17}
+printf '%s\n' "$secret_q" > "$work/q.secret"
+for args in "seal --password-file $work/pw --secret-file $work/q.secret" \
+            "agree --secret-file $work/q.secret --public 03" "agree --secret $secret_q --public 03" \
+            "des ecb -e --key ${key:0:8}Q${key:9} $plain" "des ecb -e --key-file $work/des.key ${plain:0:16}Q${plain:17}" \
+            "encrypt-hex --password-file $work/pw ${plain:0:16}Q${plain:17:15}"; do
+  # shellcheck disable=SC2086
+  run "" $args
+  check "a secret's fault is refused: $args" [ "$status" -eq 2 ]
+  check "by position: $args" matches "$(errors)" 'a printable character at position (9|17) is not a hex digit'
+  check "never quoting a character of it: $args" quotes_no_secret "$(errors)"
+done
+run "" des ecb -e --key-file "$work/des.key" $'\x01'
+check "a control character in a secret is named by kind" matches "$err" 'a control character at position 1'
 
 # --- Passwords: no input is no password, empty ones are refused, long ones warn
 refused 2 'no password' "" open --stdin "$record"
@@ -172,6 +284,18 @@ check "the extended form counts every character" [ -z "$err" ]
 run "secret" hash --stdin --rounds 724 --salt CCCC
 check "an even round count warns" matches "$err" '^dessec: warning: an even round count'
 check "and still hashes" matches "$out" '^_I9\.\.CCCC'
+printf 'a\0b\n' > "$work/nul.pw"
+for args in "hash --salt ab" "seal --secret-file $work/a.secret" "verify $traditional" "open $record"; do
+  # shellcheck disable=SC2086
+  run "" $args --password-file "$work/nul.pw"
+  check "a NUL in a password is refused with status 2: $args" [ "$status" -eq 2 -a -z "$out" ]
+  check "naming where: $args" matches "$err" 'NUL byte at position 2'
+done
+printf '\0\n' > "$work/nul.pw"
+run "" seal --password-file "$work/nul.pw" --secret-file "$work/a.secret"
+check "a lone NUL is no empty password in disguise" [ "$status" -eq 2 -a -z "$out" ]
+run $'secret\r\n' hash --stdin --salt ab
+check "a CRLF line gives the password of an LF line" [ "$status" -eq 0 -a "$out" = "$traditional" ]
 refused 2 'per line needs' "" hash --batch --password x
 refused 2 'not expected: .*--password' "" reseal --password x "$record"
 
@@ -207,6 +331,11 @@ ab0ozUNIgzCZ. |not a 13- or 20-character
 $1$saltsaltx$abcdefghijklmnopqrstuv|not a 13- or 20-character
 EOF
 
+# verify keeps status 1 for a mismatch alone
+refused 2 "cannot open '/nonexistent'" "" verify --password-file /nonexistent "$traditional"
+refused 2 'read error' "" verify --password-file "$work" "$traditional"
+refused 2 'HASH is required' "" verify --password-file "$work/pw"
+
 # --- agree: only public keys from 2 to p - 2, p the header's modulus (its last digit b)
 p=$(sed -n 's/^#define DESSEC_DH_MODULUS "\([0-9a-f]*\)"$/\1/p' "$(dirname "$0")/../../include/dessec.h")
 check "the header names the group's modulus" [ "${#p}" -eq 48 -a "${p%b}b" = "$p" ]
@@ -230,6 +359,19 @@ refused 2 "'\\\\n' at position 65" "pw" open --stdin "${record}"$'\n'
 refused 2 "'\\\\x1b' at position 1" "pw" open --stdin $'\e[31m'"${record:5}"
 refused 2 "frob\\\\x07nicate" "" $'frob\anicate'
 refused 2 "garbage\\\\xff" "" verify --stdin $'garbage\xff'
+refused 2 "frob\\\\u009bnicate" "" $'frob\xc2\x9bnicate'
+while read -r code bytes; do  # bidirectional marks, embeddings, overrides and isolates
+  refused 2 "unknown command 'ab\\\\u${code}cd'" "" "ab$(printf "$bytes")cd"
+done <<'EOF'
+200e \xe2\x80\x8e
+200f \xe2\x80\x8f
+202a \xe2\x80\xaa
+202e \xe2\x80\xae
+2066 \xe2\x81\xa6
+2069 \xe2\x81\xa9
+EOF
+run "" $'caf\xc3\xa9'
+check "other characters pass as they are" matches "$err" $'caf\xc3\xa9'
 
 # --- des --binary equals openssl enc, in both directions, with and without padding
 for size in 0 1 8 8191 8192 8193 1048576; do
@@ -254,13 +396,22 @@ for size in 0 1 8 8191 8192 8193 1048576; do
     done
   done
 done
-head -c 16384 /dev/urandom > "$work/plain"
+fixed_bytes 16384 > "$work/plain"
 ossl -des-cbc -K "$key" -iv "$iv" -nopad -in "$work/plain" -out "$work/unpadded"
 "$tool" des cbc -d --key-file "$work/des.key" --iv "$iv" --binary <"$work/unpadded" >"$work/back" 2>"$work/err"
 status=$?; err=$(cat "$work/err"); out=""
 check "a bad pad is status 1" [ "$status" -eq 1 ]
 check "a bad pad is named" matches "$err" 'bad padding'
 check "only the good blocks are written" cmp -s "$work/back" <(head -c 16376 "$work/plain")
+head -c 16 /dev/urandom > "$work/plain"
+ossl -des-cbc -K "$key" -iv "$iv" -in "$work/plain" -out "$work/whole.enc"
+"$tool" des cbc -d --key-file "$work/des.key" --iv "$iv" --binary --in "$work/whole.enc" --out "$work/back"
+status=$?
+check "a whole block of padding: status 0" [ "$status" -eq 0 ]
+check "and exactly the plaintext" cmp -s "$work/back" "$work/plain"
+printf 'ABCDE\007\003\003' > "$work/plain"
+ossl -des-ecb -K "$key" -nopad -in "$work/plain" -out "$work/badpad.enc"
+refused 1 'bad padding' "" des ecb -d --key-file "$work/des.key" --binary --in "$work/badpad.enc"
 refused 1 'inside a block' "1234567" des ecb -e --key-file "$work/des.key" --binary --no-pad
 refused 1 'inside a block' "1234567" des ecb -d --key-file "$work/des.key" --binary
 refused 1 'bad padding' "" des ecb -d --key-file "$work/des.key" --binary

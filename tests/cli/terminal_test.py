@@ -26,12 +26,14 @@ def check(what, condition):
 
 
 class Session:
-    def __init__(self, *args):
+    def __init__(self, *args, ignored=()):
         self.master, slave = os.openpty()
 
         def take_terminal():
             os.setsid()
             fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+            for number in ignored:  # as nohup leaves SIGHUP
+                signal.signal(number, signal.SIG_IGN)
 
         self.proc = subprocess.Popen([TOOL, *args], stdin=slave, stdout=subprocess.PIPE,
                                      stderr=subprocess.PIPE, preexec_fn=take_terminal)
@@ -88,8 +90,10 @@ s.type(b"two\n")
 status, out, err = s.finish()
 check("two different passwords refused", status == 1 and out == b"" and b"differ" in err)
 
-# Ctrl-C and SIGTERM at the prompt: the echo comes back, then the signal ends the tool.
-for name, stop in (("Ctrl-C", lambda s: s.type(b"\x03")), ("SIGTERM", lambda s: s.proc.send_signal(signal.SIGTERM))):
+# Ctrl-C, Ctrl-\ and SIGTERM at the prompt: the echo comes back, then the signal ends the tool.
+for name, stop in (("Ctrl-C", lambda s: s.type(b"\x03")), ("Ctrl-\\", lambda s: s.type(b"\x1c")),
+                   ("SIGQUIT", lambda s: s.proc.send_signal(signal.SIGQUIT)),
+                   ("SIGTERM", lambda s: s.proc.send_signal(signal.SIGTERM))):
     s = Session("verify", "ab0ozUNIgzCZ.")
     s.read_until(b"Password: ")
     s.type(b"abc")
@@ -110,6 +114,16 @@ check("Ctrl-Z: echo off again after it goes on", not s.echo_on())
 s.type(b"hunter2\n")
 status, out, _ = s.finish()
 check("Ctrl-Z: the password is still read", status == 0 and out == b"match\n")
+
+# A hang-up that the tool inherited as ignored stays ignored: the prompt waits on.
+s = Session("verify", "ab0ozUNIgzCZ.", ignored=(signal.SIGHUP,))
+s.read_until(b"Password: ")
+s.proc.send_signal(signal.SIGHUP)
+s.settle()
+check("ignored SIGHUP: the tool still runs", s.proc.poll() is None)
+s.type(b"hunter2\n")
+status, out, _ = s.finish()
+check("ignored SIGHUP: the password is still read", status == 0 and out == b"match\n")
 
 # Ctrl-D at the prompt is no password: an error, nothing on stdout.
 for args in (("verify", "ab0ozUNIgzCZ."), ("hash",)):
