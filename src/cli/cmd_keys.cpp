@@ -10,11 +10,12 @@ namespace cli {
 
 namespace {
 
-const char *const group_modulus = "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b";
 // The largest public key that gives no predictable common key: the modulus
-// less 2 (1 and the modulus less 1 raise to 1 or to plus or minus 1).
-const char *const largest_public_key = "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b889";
-constexpr std::size_t key_digits = 48;
+// less 2 (1 and the modulus less 1 raise to 1 or to plus or minus 1). The
+// modulus ends in "b", so less 2 it ends in "9".
+static_assert(DESSEC_DH_MODULUS[sizeof DESSEC_DH_MODULUS - 2] == 'b');
+const std::string largest_public_key = std::string(DESSEC_DH_MODULUS, sizeof DESSEC_DH_MODULUS - 2) + "9";
+constexpr std::size_t key_digits = sizeof DESSEC_DH_MODULUS - 1;
 
 struct agree_options {
     secret_argument secret;
@@ -65,7 +66,7 @@ int run_agree(const agree_options &options)
     check_public_key(options.peer);
     secret_string secret = read_hex_secret(options.secret, "agree: the secret key", {.digits = key_digits});
     std::string peer = options.peer;
-    std::string modulus = group_modulus;
+    std::string modulus = DESSEC_DH_MODULUS;
     secret_string common(50);
     dh(peer.data(), secret.data(), modulus.data(), common.data());
     if (common[0] == '\0')
