@@ -30,7 +30,13 @@ string(REGEX REPLACE "^ \\.\n" "" dessec_license_text "${dessec_license_text}")
 if(NOT dessec_copyright_holder)
   message(FATAL_ERROR "LICENSE has no line \"Copyright (c) YEAR HOLDER\"")
 endif()
-set(dessec_copyright "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+# The machine-readable format's identifier, as the packaging machine's own
+# dpkg states it in its copyright file.
+file(STRINGS /usr/share/doc/dpkg/copyright dessec_copyright_format REGEX "^Format: " LIMIT_COUNT 1)
+if(NOT dessec_copyright_format)
+  message(FATAL_ERROR "/usr/share/doc/dpkg/copyright names no copyright format")
+endif()
+set(dessec_copyright "${dessec_copyright_format}
 Upstream-Name: dessec
 
 Files: *

@@ -10,12 +10,14 @@ namespace cli {
 
 namespace {
 
-void refuse_unsafe_target(const std::string &option, const std::string &target, const std::vector<read_file> &reads)
+// Refuses a target the tool may not write, and says what the target is.
+files::kind check_target(const std::string &option, const std::string &target, const std::vector<read_file> &reads)
 {
     const std::string named = option + " '" + target + "'";
-    switch (files::kind_of(target)) {
+    const files::kind kind = files::kind_of(target);
+    switch (kind) {
     case files::kind::missing:
-        return;
+        return kind;
     case files::kind::symbolic_link:
         throw usage_error(named + " is a symbolic link, which the tool does not write through");
     case files::kind::directory:
@@ -30,6 +32,7 @@ void refuse_unsafe_target(const std::string &option, const std::string &target, 
         if (written && source && *written == *source)
             throw usage_error(named + " is the file read as " + read.option + "; nothing was written");
     }
+    return kind;
 }
 
 void sync_and_close(std::FILE *stream)
@@ -50,8 +53,7 @@ output_file::output_file(const std::string &option, const std::string &target, c
         stream_ = stdout;
         return;
     }
-    refuse_unsafe_target(option, target, reads);
-    if (files::kind_of(target) == files::kind::other)
+    if (check_target(option, target, reads) == files::kind::other)
         stream_ = open_file(target, "wb").release();  // a device or a pipe has nothing to keep
     else {
         stream_ = files::create_beside(target, temporary_);
