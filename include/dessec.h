@@ -50,6 +50,20 @@
 #define DESSEC_CALL
 #endif
 
+/* ---------------------------------------------------------------- Caller's limits */
+
+/* The sizes every caller works with, in bytes or hexadecimal digits. */
+#define DESSEC_DES_KEY_SIZE 8            /* a DES key and a CBC vector */
+#define DESSEC_DES_MAX_LEN 8192          /* the longest ecb_crypt or cbc_crypt request */
+#define DESSEC_HEX_MAX_DIGITS 16384      /* the longest text xencrypt and xdecrypt take */
+#define DESSEC_SECRET_KEY_DIGITS 48      /* a Diffie-Hellman secret or public key */
+#define DESSEC_KEY_BUFFER 49             /* a key text and its NUL */
+#define DESSEC_RECORD_DIGITS 64          /* a secret-key record: the key and 16 check digits */
+#define DESSEC_RECORD_BUFFER 65          /* a record and its NUL */
+#define DESSEC_DH_OUT_BUFFER 51          /* dh's output under any modulus */
+#define DESSEC_CRYPT_BUFFER 21           /* the longest passwd_crypt result and its NUL */
+#define DESSEC_SALT_BUFFER 3             /* passwd_saltgen's two characters and a NUL */
+
 #ifdef __cplusplus
 extern "C" {
 #endif
