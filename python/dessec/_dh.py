@@ -23,9 +23,7 @@ def dh(base: str, exponent: str, modulus: str) -> str:
 
     Digits of either case; only the last 50 digits of each text count, and
     other characters are read as the library reads them. Returns upper-case
-    hex without leading zero bytes, and "" for a zero result. The result is
-    the modular power when the modulus has at most 199 bits and the base is
-    below it.
+    hex without leading zero bytes, and "" for a zero result.
     """
     encoded = (ascii_text(base, "base"), ascii_text(exponent, "exponent"), ascii_text(modulus, "modulus"))
     # Writable copies: dh lower-cases its texts in place.
