@@ -83,5 +83,6 @@ def test_huge_inputs_that_the_library_takes():
     assert dessec.crypt(HUGE, "ab") == dessec.crypt("aaaaaaaa", "ab")
     long_password = "a" * (1 << 20) + "b"  # the extended form folds in every character
     assert dessec.crypt(long_password, "_/...salt") != dessec.crypt(long_password[:-1], "_/...salt")
+    assert dessec.dh("3", "f" * len(HUGE) + "1" * 50, P) == dessec.dh("3", "1" * 50, P)  # its last 50 digits
     assert not dessec.verify(HUGE, HUGE) and not dessec.needs_update(HUGE)
     assert dessec.verify_and_update("pw", HUGE) == (False, None)

@@ -36,13 +36,9 @@ def test_hex_secrets_round_trip(text, password):
 
 
 @given(st.text("0123456789abcdef", min_size=48, max_size=48), passwords)
-def test_secret_key_records_open_with_their_password_only(secret, password):
+def test_secret_key_records_open(secret, password):
     record = dessec.xencrypt(secret + secret[:16], password)
     assert dessec.decrypt_secret_key(record, password) == secret
-    try:
-        assert dessec.decrypt_secret_key(record, password + "x") == secret  # same first 8 characters
-    except dessec.WrongPassword:
-        assert len(password.encode()) < 8
 
 
 @given(passwords, st.text(CRYPT64, min_size=2, max_size=2), st.sampled_from(CRYPT64[1:]),
