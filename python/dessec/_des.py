@@ -44,7 +44,7 @@ def _transform(blocks: bytes, request: Callable[[ctypes.Array[ctypes.c_char], in
         # The lengths are checked beforehand and the block engine cannot
         # fail: another status means a library that breaks its contract.
         if status != _STATUS_DONE:
-            raise OSError(f"dessec: the DES request failed with status {status}")
+            raise OSError(f"the DES request failed with status {status}")
         out += buffer.raw
         wipe(buffer)
     return bytes(out)
@@ -61,7 +61,7 @@ def des_ecb(key: Data, data: Data, *, decrypt: bool = False) -> bytes:
     blocks = _blocks(data)
     mode = _mode(decrypt)
     try:
-        return _transform(blocks, lambda buffer, length: int(LIBRARY.ecb_crypt(key_buffer, buffer, length, mode)))
+        return _transform(blocks, lambda piece, length: int(LIBRARY.ecb_crypt(key_buffer, piece, length, mode)))
     finally:
         wipe(key_buffer)
 
@@ -79,7 +79,7 @@ def des_cbc(key: Data, data: Data, iv: Data, *, decrypt: bool = False) -> Tuple[
     blocks = _blocks(data)
     mode = _mode(decrypt)
     try:
-        out = _transform(blocks, lambda buffer, length: int(LIBRARY.cbc_crypt(key_buffer, buffer, length, mode, vector)))
+        out = _transform(blocks, lambda piece, length: int(LIBRARY.cbc_crypt(key_buffer, piece, length, mode, vector)))
     finally:
         wipe(key_buffer)
     return out, vector.raw

@@ -48,7 +48,7 @@ def generate_keys() -> Tuple[str, str]:
     public = writable(b"", KEY_BUFFER)
     try:
         if LIBRARY.dh_keysGenerator(secret, public) != 0:
-            raise OSError("dessec: could not make a key pair")
+            raise OSError("could not make a key pair")
         return secret.value.decode("ascii"), public.value.decode("ascii")
     finally:
         wipe(secret)

@@ -61,7 +61,7 @@ def crypt(password: Password, setting: str) -> str:
     key = password_bytes(password)
     result: Optional[bytes] = LIBRARY.passwd_crypt(key, _des_setting(setting))
     if result is None:
-        raise OSError("dessec: passwd_crypt returned no hash")
+        raise OSError("passwd_crypt returned no hash")
     return result.decode("ascii")
 
 

@@ -72,7 +72,7 @@ def _load() -> SystemCrypt:
                 continue
             if hasattr(library, "crypt_rn") or hasattr(library, "crypt_r"):
                 return SystemCrypt(library)
-    raise OSError(f"dessec: no system crypt library with crypt_rn or crypt_r (tried {', '.join(tried)})")
+    raise OSError(f"no system crypt library with crypt_rn or crypt_r (tried {', '.join(tried)})")
 
 
 def system_crypt() -> SystemCrypt:

@@ -17,7 +17,8 @@ def import_with(library):
 def test_a_missing_library_names_the_path_tried():
     result = import_with("/nonexistent/libdessec.so.0")
     assert result.returncode != 0
-    assert "ImportError: dessec: cannot load the dessec library; tried DESSEC_LIBRARY=/nonexistent/libdessec.so.0" in result.stderr
+    assert "ImportError: dessec: cannot load the dessec library; tried DESSEC_LIBRARY=/nonexistent/libdessec.so.0" \
+        in result.stderr
 
 
 def test_another_library_is_refused():
