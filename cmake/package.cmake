@@ -1,7 +1,8 @@
 # Debian packages of the install components, made with `cpack -G DEB` from a
 # build configured for /usr (scripts/package-deb.sh): libdessec0 holds the
 # library under its versioned soname, libdessec-dev the header, dessec.pc,
-# the CMake package and the unversioned link, dessec the tool and its manual.
+# the CMake package and the unversioned link, dessec the tool and its manual,
+# python3-dessec the Python package.
 # Dependencies on other packages come from the binaries themselves.
 set(DESSEC_DEB_MAINTAINER "dessec maintainers <maintainers@dessec.invalid>" CACHE STRING
   "Maintainer of the Debian packages: a name and a mail address that reaches them")
@@ -45,6 +46,10 @@ The dessec tool: key pairs and common keys, secret-key records under a
 password, DES-based password hashes and DES on hex data.")
 # The tool needs the library from this same build, found where cpack stages it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR})
+
+if(NOT WIN32)
+  include(cmake/python_package.cmake)
+endif()
 
 # The files Debian wants in each package, on a machine that packages with dpkg.
 if(EXISTS /usr/share/doc/dpkg/copyright)

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # package-deb.sh DIR [cmake options...]: builds the library and the tool in
 # Release for /usr into build-deb and leaves their Debian packages in DIR:
-# libdessec0 (the library), libdessec-dev (header, dessec.pc, CMake package)
-# and dessec (the tool and its manual). Every file name starts with "dessec",
-# so that `apt-get install ./DIR/dessec*.deb` installs them all. The options
+# libdessec0 (the library), libdessec-dev (header, dessec.pc, CMake package),
+# dessec (the tool and its manual) and python3-dessec (the Python package).
+# Every file name starts with "dessec", so that
+# `apt-get install ./DIR/dessec*.deb` installs them all. The options
 # go to CMake, e.g. -DDESSEC_DEB_MAINTAINER="Name <address>" for the
 # packages' Maintainer field. As root on a fresh machine it first installs
 # the compiler, CMake, OpenSSL's and CLI11's headers and dpkg-dev.

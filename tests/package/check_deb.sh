@@ -3,14 +3,14 @@
 # DEB_DIR with lintian (no error, and no warning that an override does not
 # explain), installs them with apt-get and uses them as a user would: the
 # tool from the PATH, its manual, a C program built with pkg-config alone and
-# one with the CMake package; then purges them and checks that every file
-# they installed is gone.
+# one with the CMake package, and the Python package from python3; then
+# purges them and checks that every file they installed is gone.
 set -euo pipefail
 debs=$(realpath "$1")
 version=$2
 root=$(cd "$(dirname "$0")/../.." && pwd)
 consumer=$root/tests/package/consumer
-packages=(libdessec0 libdessec-dev dessec)
+packages=(libdessec0 libdessec-dev dessec python3-dessec)
 [ "$(id -u)" -eq 0 ] || { echo "check_deb.sh installs packages: run it as root"; exit 1; }
 
 scratch=$(mktemp -d)
@@ -46,6 +46,13 @@ cc -std=c99 -Wall -Wextra -Werror "$consumer/consumer.c" -DDESSEC_EXPECTED_VERSI
 cmake -S "$consumer" -B "$scratch/cmake-build" >/dev/null && cmake --build "$scratch/cmake-build" >/dev/null \
   && "$scratch/cmake-build/consumer" || fail "a program built with find_package(dessec) does not build or run"
 
+# The Python package with Debian's own interpreter. The byte code made on
+# installation must go with it on purge, or its folder stays.
+[ "$(cd / && /usr/bin/python3 -c "import dessec; print(dessec.crypt('hunter2', 'ab'))")" = ab0ozUNIgzCZ. ] \
+  || fail "python3 -c \"import dessec; print(dessec.crypt('hunter2', 'ab'))\" does not print ab0ozUNIgzCZ."
+[ "$(cd / && /usr/bin/python3 -c 'import dessec; print(dessec.__file__)')" = /usr/lib/python3/dist-packages/dessec/__init__.py ] \
+  || fail "python3 does not import dessec from /usr/lib/python3/dist-packages"
+
 apt-get purge -y -qq "${packages[@]}" >/dev/null
 for p in "${packages[@]}"; do
   # Second letter of the state: n, not installed and no configuration left.
@@ -58,5 +65,5 @@ left=$(while read -r path; do
 done <<<"$installed")
 [ -z "$left" ] || fail "purge left $(echo $left)"
 
-[ $status -eq 0 ] && echo "packages $(cd "$debs" && echo *.deb) pass lintian, install, work from the PATH, with pkg-config, find_package and man, and purge cleanly"
+[ $status -eq 0 ] && echo "packages $(cd "$debs" && echo *.deb) pass lintian, install, work from the PATH, with pkg-config, find_package, man and python3, and purge cleanly"
 exit $status
