@@ -96,3 +96,8 @@ if(DESSEC_MAN_PAGE)
   add_dependencies(dessec-man-gz dessec-man)
   install(FILES ${DESSEC_MAN_PAGE}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tool EXCLUDE_FROM_ALL)
 endif()
+
+# The library's pages, compressed, with their links, in the development package.
+if(DEFINED DESSEC_MAN3_GZ_DIR)
+  install(DIRECTORY ${DESSEC_MAN3_GZ_DIR}/ DESTINATION ${CMAKE_INSTALL_MANDIR}/man3 COMPONENT dev EXCLUDE_FROM_ALL)
+endif()
