@@ -6,8 +6,8 @@
 # so that `apt-get install ./DIR/dessec*.deb` installs them all. The options
 # go to CMake, e.g. -DDESSEC_DEB_MAINTAINER="Name <address>" for the
 # packages' Maintainer field. As root on a fresh machine it first installs
-# the compiler, CMake, OpenSSL's and CLI11's headers and dpkg-dev. Outside a
-# git checkout, SOURCE_DATE_EPOCH must give the packages' time stamp.
+# the compiler, CMake, OpenSSL's and CLI11's headers and dpkg-dev. The
+# packages' time stamp is the commit's, or SOURCE_DATE_EPOCH when it is set.
 set -euo pipefail
 [ $# -ge 1 ] || { echo "usage: package-deb.sh DIR [cmake options...]" >&2; exit 2; }
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,9 +24,12 @@ if command -v ninja >/dev/null; then generator=(-G Ninja); fi
 # SOURCE_DATE_EPOCH), the compilers write the source folder as ".", and the
 # tool's RPATH in the build tree, which the installed tool keeps as a string,
 # is relative to the tool ($ORIGIN).
+# Outside a checkout (an unpacked release), VERSION's time stands in.
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
-  SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2>/dev/null) \
-    || { echo "package-deb.sh: not a git checkout: set SOURCE_DATE_EPOCH" >&2; exit 2; }
+  if ! SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2>/dev/null); then
+    SOURCE_DATE_EPOCH=$(stat -c %Y "$root/VERSION")
+    echo "package-deb.sh: not a git checkout: the packages' time is VERSION's (set SOURCE_DATE_EPOCH to choose)" >&2
+  fi
 fi
 export SOURCE_DATE_EPOCH
 prefix_map=-ffile-prefix-map=$root=.
