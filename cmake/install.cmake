@@ -5,8 +5,8 @@ include(CMakePackageConfigHelpers)
 set(DESSEC_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/dessec)
 
 # Components, as a distribution splits them: lib (the library and its soname
-# link), dev (what a build against it needs), tool (the tool) and man (its
-# manual).
+# link), dev (what a build against it needs), tool (the tool) and man (the
+# manuals: the tool's, and the library's section 3).
 install(TARGETS dessec EXPORT dessecTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT lib
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT lib NAMELINK_COMPONENT dev
@@ -41,4 +41,8 @@ endif()
 # (cmake/debian.cmake).
 if(DESSEC_MAN_PAGE)
   install(FILES ${DESSEC_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT man)
+endif()
+# The library's pages with their links (cmake/manual_pages.cmake).
+if(DEFINED DESSEC_MAN3_DIR)
+  install(DIRECTORY ${DESSEC_MAN3_DIR}/ DESTINATION ${CMAKE_INSTALL_MANDIR}/man3 COMPONENT man)
 endif()

@@ -41,6 +41,6 @@ commands=$(printf '%s\n' "$help" | awk '
     printf '.SS %s\n' "$(printf '%s' "$name" | sed 's/-/\\-/g')"
     roff_text "$("$tool" "$name" --help)"
   done
-  printf '.SH SEE ALSO\nThe C interface of the library: the header \\fBdessec.h\\fR.\n'
+  printf '.SH SEE ALSO\nThe C interface of the library: the header \\fBdessec.h\\fR and \\fBdessec\\fR(3).\n'
 } >"$out.tmp"
 mv "$out.tmp" "$out"

@@ -64,6 +64,7 @@ stage deb "Debian packages: install, use from the PATH, purge"
 if [ "$(id -u)" -eq 0 ]; then
   rm -rf build-deb/debs
   scripts/package-deb.sh build-deb/debs
+  tests/package/check_reproducible.sh build-deb/debs
   tests/package/check_deb.sh build-deb/debs "$(cat VERSION)"
 else
   echo "not root: packages not installed"

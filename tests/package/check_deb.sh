@@ -2,8 +2,9 @@
 # check_deb.sh DEB_DIR VERSION: as root, checks the Debian packages in
 # DEB_DIR with lintian (no error, and no warning that an override does not
 # explain), installs them with apt-get and uses them as a user would: the
-# tool from the PATH, its manual, a C program built with pkg-config alone and
-# one with the CMake package, and the Python package from python3; then
+# tool from the PATH, its manual, the library's manual for each export, a C
+# program built with pkg-config alone and one with the CMake package, and the
+# Python package from python3; then
 # purges them and checks that every file they installed is gone.
 set -euo pipefail
 debs=$(realpath "$1")
@@ -34,10 +35,30 @@ for p in "${packages[@]}"; do
     || fail "$p has no copyright file stating the licence in LICENSE"
 done
 
+# The library's symbols file, the project's changelog and security policy.
+[ "$(dpkg-deb -I "$debs"/*libdessec0_*.deb symbols)" = "$(cat "$root/abi/libdessec0.symbols")" ] \
+  || fail "libdessec0 does not carry abi/libdessec0.symbols as its symbols file"
+for p in "${packages[@]}"; do
+  [ -f "/usr/share/doc/$p/changelog.gz" ] && [ -f "/usr/share/doc/$p/SECURITY.md" ] \
+    || fail "$p has no changelog.gz and SECURITY.md in /usr/share/doc/$p"
+done
+
 [ "$(command -v dessec)" = /usr/bin/dessec ] || fail "dessec is not /usr/bin/dessec on the PATH"
 [ "$(dessec --version)" = "dessec $version" ] || fail "dessec --version says '$(dessec --version)'"
 [ "$(man -w dessec)" = /usr/share/man/man1/dessec.1.gz ] || fail "man -w dessec finds '$(man -w dessec)'"
 MANPAGER=cat MANWIDTH=80 man dessec 2>/dev/null | grep -q '^COMMANDS' || fail "man dessec shows no COMMANDS section"
+# Every export has its page in section 3, under the library's suffix (the C
+# library's manual may hold pages of the same names in plain section 3).
+# man names the page that a link leads to.
+for name in dessec $(awk '{print $1}' "$root/src/exports.txt"); do
+  want=$(realpath -e "/usr/share/man/man3/$name.3dessec.gz" 2>/dev/null || echo "no $name.3dessec.gz")
+  page=$(man -w 3dessec "$name" 2>/dev/null || true)
+  [ "$page" = "$want" ] || fail "man -w 3dessec $name finds '$page', not $want"
+  all=$(man -aw 3 "$name" 2>/dev/null || true)
+  grep -qxF "$want" <<<"$all" || fail "man -aw 3 $name does not list $want"
+  MANPAGER=cat MANWIDTH=80 man 3dessec "$name" 2>/dev/null | grep -q "^SYNOPSIS" \
+    || fail "man 3dessec $name shows no SYNOPSIS"
+done
 
 # shellcheck disable=SC2046
 cc -std=c99 -Wall -Wextra -Werror "$consumer/consumer.c" -DDESSEC_EXPECTED_VERSION="\"$version\"" \

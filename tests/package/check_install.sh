@@ -40,6 +40,10 @@ echo "-- installed tool"
 tool_version=$(env -u LD_LIBRARY_PATH "$prefix/bin/dessec" --version)
 [ "$tool_version" = "dessec $version" ] || { echo "dessec --version says '$tool_version', not 'dessec $version'"; exit 1; }
 [ -s "$prefix/share/man/man1/dessec.1" ] || { echo "dessec.1 not installed in share/man/man1"; exit 1; }
+# The library's manual: a page, or a link to one, for every export.
+for name in $(awk '{print $1}' "$(dirname "$0")/../../src/exports.txt"); do
+  [ -s "$prefix/share/man/man3/$name.3dessec" ] || { echo "no manual page $name.3dessec in share/man/man3"; exit 1; }
+done
 pc_version=$("$pkg_config" --modversion dessec)
 [ "$pc_version" = "$version" ] || { echo "dessec.pc says version $pc_version, not $version"; exit 1; }
 

@@ -2,8 +2,8 @@
 # check_library_only.sh SOURCE_DIR CMAKE GENERATOR CC CXX
 # Configures dessec with CLI11 hidden from CMake, as on a machine without it:
 # DESSEC_TOOL=AUTO leaves the tool out, ON stops the configuration, and OFF
-# builds and installs the library, its header and its packages for callers,
-# with no tool.
+# builds and installs the library, its header, its manual and its packages
+# for callers, with no tool.
 set -euo pipefail
 source_dir=$1
 cmake=$2
@@ -29,11 +29,12 @@ configure -DDESSEC_TOOL=OFF >/dev/null
 "$cmake" --install "$build" --prefix "$scratch/prefix" >/dev/null
 
 cd "$scratch/prefix"
-for wanted in include/dessec.h 'lib*/libdessec.so' 'lib*/pkgconfig/dessec.pc' 'lib*/cmake/dessec/dessecConfig.cmake'; do
+for wanted in include/dessec.h 'lib*/libdessec.so' 'lib*/pkgconfig/dessec.pc' 'lib*/cmake/dessec/dessecConfig.cmake' \
+              share/man/man3/dessec.3dessec; do
   # shellcheck disable=SC2086
   [ -e "$(echo $wanted)" ] || fail "$wanted is not installed"
 done
-[ ! -e bin ] && [ ! -e share/man ] || fail "a tool or its manual is installed: $(find bin share -type f 2>/dev/null)"
+[ ! -e bin ] && [ ! -e share/man/man1 ] || fail "a tool or its manual is installed: $(find bin share/man/man1 -type f 2>/dev/null)"
 
 [ $status -eq 0 ] && echo "without CLI11: AUTO leaves the tool out, ON refuses, OFF builds and installs the library alone"
 exit $status
