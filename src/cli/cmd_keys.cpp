@@ -3,7 +3,8 @@
 
 #include <iostream>
 
-#include "cli.h"
+#include "commands.h"
+#include "hex_input.h"
 #include "dessec.h"
 
 namespace cli {
@@ -24,8 +25,8 @@ struct agree_options {
 
 int run_keygen(bool json)
 {
-    secret_string secret(48);  // a failed call may still have written it
-    char public_key[49] = {0};
+    secret_string secret(DESSEC_SECRET_KEY_DIGITS);  // a failed call may still have written it
+    char public_key[DESSEC_KEY_BUFFER] = {0};
     const int status = dh_keysGenerator(secret.data(), public_key);
     if (status == 0 && json)
         std::cout << "{\"secret\": \"" << secret.c_str() << "\", \"public\": \"" << public_key << "\"}\n";
@@ -67,7 +68,7 @@ int run_agree(const agree_options &options)
     secret_string secret = read_hex_secret(options.secret, "agree: the secret key", {.digits = key_digits});
     std::string peer = options.peer;
     std::string modulus = DESSEC_DH_MODULUS;
-    secret_string common(50);
+    secret_string common(DESSEC_DH_OUT_BUFFER - 1);
     dh(peer.data(), secret.data(), modulus.data(), common.data());
     if (common[0] == '\0')
         throw failure("agree: the public key gives no usable common key");

@@ -4,7 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "cli.h"
+#include "errors.h"
+#include "streams.h"
 #include "dessec.h"
 
 namespace cli {

@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <windows.h>
 
-#include "cli.h"
+#include "errors.h"
 
 namespace cli::files {
 
