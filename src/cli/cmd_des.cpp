@@ -194,8 +194,10 @@ void declare_des_commands(command_registry &registry)
     parser.add_option("--iv", des->iv, "the starting vector, 16 hex digits, cbc only (default: zero)")
         ->type_name("HEX");
     parser.add_flag("--binary", des->binary, "stream raw bytes instead of hex");
-    parser.add_option("--in", des->in, "binary mode: read from FILE, - for standard input (the default)")->type_name("FILE");
-    parser.add_option("--out", des->out, "binary mode: write to FILE, - for standard output (the default)")->type_name("FILE");
+    parser.add_option("--in", des->in, "binary mode: read from FILE, - for standard input (the default)")
+        ->type_name("FILE");
+    parser.add_option("--out", des->out, "binary mode: write to FILE, - for standard output (the default)")
+        ->type_name("FILE");
     parser.add_flag("--no-pad", des->no_pad, "binary mode: no padding; the data must be whole blocks");
 }
 

@@ -88,7 +88,8 @@ using hex_cipher = int (*)(char *, const char *);
 int run_hex_cipher(const secret_options &options, hex_cipher cipher, const std::string &command)
 {
     refuse_two_from_stdin(options, command);
-    secret_string text = read_hex_secret(options.text, command + ": the hex text", {.max_digits = DESSEC_HEX_MAX_DIGITS});
+    secret_string text
+        = read_hex_secret(options.text, command + ": the hex text", {.max_digits = DESSEC_HEX_MAX_DIGITS});
     if (text.size() % 16 != 0)
         throw usage_error(command + ": the number of hex digits must be a multiple of 16, got "
                           + std::to_string(text.size()));

@@ -97,7 +97,8 @@ if root; then
   mknod "$null_alias" c "$((0x$(stat -c %t /dev/null)))" "$((0x$(stat -c %T /dev/null)))"
   refused 2 "is the file read as --in" "" "${ecb_out[@]}" -e --in /dev/null --out "$null_alias"
   run_from /dev/null "${ecb_out[@]}" -e --out "$null_alias"
-  check "an alias of the device on standard input is refused" matches "$status $err" '^2 .*is the file read as standard input'
+  check "an alias of the device on standard input is refused" \
+    matches "$status $err" '^2 .*is the file read as standard input'
 else
   echo "not root: device aliases not checked"
 fi
@@ -124,7 +125,9 @@ if command -v strace >/dev/null && strace -f -o /dev/null true 2>/dev/null; then
    strace -f -e trace=open,openat -o "$work/trace" "$tool" "${ecb_out[@]}" -e --in "$work/out/data" \
      --out "$work/out/fifo" 2>/dev/null)
   opens=$(grep -F "\"$work/out/fifo\"" "$work/trace")
-  safe_opens() { [ -n "$opens" ] && ! grep -v O_NOFOLLOW <<<"$opens" | grep -q . && ! matches "$opens" 'O_TRUNC|O_CREAT'; }
+  safe_opens() {
+    [ -n "$opens" ] && ! grep -v O_NOFOLLOW <<<"$opens" | grep -q . && ! matches "$opens" 'O_TRUNC|O_CREAT'
+  }
   check "the target is opened without following a link, creating or truncating" safe_opens
 else
   echo "no strace: the opens of the target not checked"
@@ -133,15 +136,17 @@ fi
 # --- A crash or a signal while writing leaves no part of the new file
 # The tool reads from a pipe that holds one chunk and stays open: it has
 # written the chunk and waits for more when the signal comes.
+# The tool is non-dumpable: only root sees its open files.
 tool_writing() {  # tool_writing PID: the new file is open
-  ls -l "/proc/$1/fd" 2>/dev/null | grep -q -- "-> $work/out/"
+  ls -l "/proc/$1/fd" 2>/dev/null | grep -q -- "-> $work/out/" || ! root
 }
 fixed_bytes 16384 > "$work/chunk"
+mkfifo "$work/in.fifo"
 for signal in KILL TERM HUP USR1 USR2 ALRM XFSZ PIPE; do  # INT: ignored in a background job
-  "$tool" "${ecb_out[@]}" -e --in "$work/out/fifo" --out "$work/out/data" 2>/dev/null & pid=$!
-  exec 3>"$work/out/fifo"
+  "$tool" "${ecb_out[@]}" -e --in "$work/in.fifo" --out "$work/out/data" 2>/dev/null & pid=$!
+  exec 3>"$work/in.fifo"
   cat "$work/chunk" >&3
-  for _ in $(seq 200); do tool_writing "$pid" && break; sleep 0.05; done
+  for _ in $(seq 200); do sleep 0.05; tool_writing "$pid" && break; done
   kill -s "$signal" "$pid"
   [ "$signal" = PIPE ] && { sleep 0.1; kill -s KILL "$pid"; }  # ignored: a closed pipe is a write error
   { wait "$pid"; } 2>/dev/null; status=$?
