@@ -113,12 +113,14 @@ CLI::App &declare(command_registry &registry, const char *name, const char *summ
 
 void declare_secret_commands(command_registry &registry)
 {
+    const std::string key = std::to_string(DESSEC_SECRET_KEY_DIGITS) + "-digit";
+    const std::string record = std::to_string(DESSEC_RECORD_DIGITS) + "-digit";
     std::shared_ptr<secret_options> seal, open, reseal, encrypt, decrypt;
 
     CLI::App &seal_parser = declare(
         registry, "seal", "seal a secret key under a password as a secret-key record",
         "usage: dessec seal [PASSWORD OPTIONS] --secret-file FILE | - | SECRET\n"
-        "Seals a 48-digit secret key under a password as a 64-digit secret-key record. The key\n"
+        "Seals a " + key + " secret key under a password as a " + record + " secret-key record. The key\n"
         "comes from FILE, from standard input (-) or, visible to other users, the command line.\n"
         "Only the first 8 password characters count.\n" + password_rules(true),
         run_seal, seal);
@@ -132,21 +134,21 @@ void declare_secret_commands(command_registry &registry)
     CLI::App &open_parser = declare(
         registry, "open", "open a secret-key record with its password",
         "usage: dessec open [PASSWORD OPTIONS] RECORD\n"
-        "Opens a 64-digit secret-key record and prints the secret key; exit status 1 on a wrong\n"
+        "Opens a " + record + " secret-key record and prints the secret key; exit status 1 on a wrong\n"
         "password or a damaged record.\n" + password_rules(false),
         run_open, open);
-    open_parser.add_option("RECORD", open->text.text, "the 64-digit record")->required();
+    open_parser.add_option("RECORD", open->text.text, "the " + record + " record")->required();
     declare_password_options(open_parser, open->password, false);
 
     CLI::App &reseal_parser = declare(
         registry, "reseal", "seal the secret key of a record under a new password",
         "usage: dessec reseal [PASSWORD OPTIONS] RECORD\n"
-        "Asks the old password of a 64-digit secret-key record, then the new one, and prints the\n"
+        "Asks the old password of a " + record + " secret-key record, then the new one, and prints the\n"
         "same secret key sealed under the new password. A wrong old password gives exit status 1\n"
         "and no output. With a stream option the first line is the old password and the second\n"
         "the new one.\n" + password_rules(true, false),
         run_reseal, reseal);
-    reseal_parser.add_option("RECORD", reseal->text.text, "the 64-digit record")->required();
+    reseal_parser.add_option("RECORD", reseal->text.text, "the " + record + " record")->required();
     declare_password_options(reseal_parser, reseal->password, true, false);
 
     const std::string hex_help =

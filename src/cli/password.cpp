@@ -16,7 +16,7 @@ namespace {
 constexpr const char *stream_rules =
     "--stdin, --password-fd N and --password-file FILE read one password per line instead\n"
     "(LF or CRLF); the end of the input before a line is an error. A password is at most\n"
-    "4096 bytes and holds no NUL byte.";
+    "4096 bytes and holds no NUL byte.\n";
 
 }  // namespace
 
@@ -25,19 +25,18 @@ std::string password_rules()
     return std::string("Passwords are read from the terminal with echo off; seal, encrypt-hex, hash and reseal\n"
                        "ask twice there and refuse the empty password unless --allow-empty-password is given.\n")
            + stream_rules
-           + " Where a command asks one password, --password PW works but warns,\n"
-             "since other users can see it; reseal, which asks two, takes none.\n";
+           + "Where a command asks one password, --password PW works but warns, since other\n"
+             "users can see it; reseal, which asks two, takes none.\n";
 }
 
 std::string password_rules(bool creating, bool single)
 {
-    std::string text = "Passwords are read from the terminal with echo off";
-    text += creating ? "; a new one is asked twice there, and the\n"
-                       "empty password is refused unless --allow-empty-password is given.\n"
-                     : ".\n";
+    std::string text = creating ? "Passwords are read from the terminal with echo off; a new one is asked twice there,\n"
+                                  "and the empty password is refused unless --allow-empty-password is given.\n"
+                                : "Passwords are read from the terminal with echo off.\n";
     text += stream_rules;
-    text += single ? " --password PW works but warns, since other users can see it.\n"
-                   : " No password is taken from the command line.\n";
+    text += single ? "--password PW works but warns, since other users can see it.\n"
+                   : "No password is taken from the command line.\n";
     return text;
 }
 
