@@ -114,7 +114,7 @@ swap() {  # a socket and a link to the victim, in turn, at "target"
   done
 }
 swap & swapper=$!
-for _ in $(seq 60); do
+for _ in $(seq 40); do
   "$tool" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out/target" 2>/dev/null
 done
 kill "$swapper"; wait "$swapper" 2>/dev/null
