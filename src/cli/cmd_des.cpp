@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "commands.h"
-#include "hex_input.h"
-#include "streams.h"
 #include "console.h"
 #include "des_stream.h"
 #include "dessec.h"
+#include "hex_input.h"
 #include "output_file.h"
+#include "streams.h"
 
 namespace cli {
 

@@ -6,9 +6,9 @@
 
 #include "commands.h"
 #include "crypt64.h"
-#include "printable.h"
 #include "dessec.h"
 #include "password.h"
+#include "printable.h"
 
 namespace cli {
 

@@ -4,8 +4,8 @@
 #include <iostream>
 
 #include "commands.h"
-#include "hex_input.h"
 #include "dessec.h"
+#include "hex_input.h"
 #include "password.h"
 
 namespace cli {

@@ -4,9 +4,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "dessec.h"
 #include "errors.h"
 #include "streams.h"
-#include "dessec.h"
 
 namespace cli {
 

@@ -8,11 +8,11 @@
 #include <dessec.h>
 
 #include "commands.h"
-#include "printable.h"
-#include "streams.h"
 #include "password.h"
+#include "printable.h"
 #include "process.h"
 #include "secret.h"
+#include "streams.h"
 
 namespace {
 
