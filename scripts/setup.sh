@@ -7,7 +7,7 @@ set -euo pipefail
 demo=(cmake ninja-build g++ libssl-dev libcli11-dev)
 test=(clang libclang-rt-14-dev pkg-config libgtest-dev libgmock-dev libbenchmark-dev libgmp-dev libcrypt-dev valgrind
       binutils openssl xxd g++-mingw-w64-i686-posix dpkg-dev man-db mandoc abigail-tools
-      time bc python3 python3-pytest python3-hypothesis python3-pip python3-venv)
+      time bc python3 python3-pytest python3-hypothesis python3-pip python3-venv strace)
 case ${1:-test} in
   demo) packages=("${demo[@]}") ;;
   package) packages=("${demo[@]}" dpkg-dev) ;;

@@ -8,11 +8,13 @@
 #include <iostream>
 #include <vector>
 
-#include "cli.h"
+#include "commands.h"
 #include "console.h"
 #include "des_stream.h"
 #include "dessec.h"
+#include "hex_input.h"
 #include "output_file.h"
+#include "streams.h"
 
 namespace cli {
 
@@ -109,14 +111,15 @@ int run_hex(const des_options &options, des_chain &chain)
 int run_binary(const des_options &options, des_chain &chain)
 {
     console::use_binary_stdio();
-    const stream in = options.in.empty() ? stream(stdin) : open_file(options.in, "rb");
+    const bool from_stdin = options.in.empty() || options.in == "-";
+    const stream in = from_stdin ? stream(stdin) : open_input(options.in, "rb");
     unbuffered(in.get());
-    std::vector<read_file> reads{{options.in.empty() ? "standard input" : "--in", options.in}};
+    std::vector<read_file> reads{{from_stdin ? "standard input" : "--in", from_stdin ? "" : options.in}};
     if (!options.key.file.empty())
         reads.push_back({"--key-file", options.key.file});
     output_file out("des: --out", options.out, reads);
     unbuffered(out.get());
-    const std::string source = options.in.empty() ? "standard input" : "'" + options.in + "'";
+    const std::string source = from_stdin ? "standard input" : "'" + options.in + "'";
     des_stream bytes(chain, in.get(), out.get(), source, !options.no_pad);
     if (options.decrypt)
         bytes.decrypt();
@@ -164,7 +167,8 @@ void declare_des_commands(command_registry &registry)
         "usage: dessec des ecb|cbc --encrypt|--decrypt --key-file FILE|--key HEX [--iv HEX] [DATA]\n"
         "       dessec des ecb|cbc --encrypt|--decrypt --key-file FILE|--key HEX [--iv HEX]\n"
         "                  --binary [--no-pad] [--in FILE] [--out FILE]\n"
-        "Encrypts or decrypts with single DES in chained requests of at most 8192 bytes.\n"
+        "Encrypts or decrypts with single DES in chained requests of at most "
+            + std::to_string(DESSEC_DES_MAX_LEN) + " bytes.\n"
         "Hex mode: DATA (or hex read from standard input) is a whole number of 8-byte blocks,\n"
         "at most 1048576 bytes, and the result is printed in hex. The hex is checked as it is\n"
         "read; a fault is named by its position, never by its character.\n"
@@ -172,8 +176,10 @@ void declare_des_commands(command_registry &registry)
         "constant memory, padded as PKCS#7 unless --no-pad (the output equals that of the usual\n"
         "DES-ECB and DES-CBC file tools with the same key and IV). A bad pad on decryption gives\n"
         "exit status 1: standard output then holds the good blocks, an --out file is left as it\n"
-        "was. --out writes a new file of mode 0600 and renames it over FILE only on success;\n"
-        "it refuses a symbolic link and a file that the command reads (exit status 2).\n",
+        "was. --out writes a new file and renames it over FILE only on success, with FILE's\n"
+        "owner, group and mode (0600 for a new FILE); it refuses a symbolic link, a file that\n"
+        "the command reads, a file with other hard links and one you may not write (exit\n"
+        "status 2). A device or a pipe is written in place; - is standard input or output.\n",
         [des] { return run_des(*des); });
     parser.add_option("MODE", des->cipher_mode, "ecb or cbc")->required();
     parser.add_option("DATA", des->data, "hex data (hex mode); standard input without it");
@@ -188,8 +194,10 @@ void declare_des_commands(command_registry &registry)
     parser.add_option("--iv", des->iv, "the starting vector, 16 hex digits, cbc only (default: zero)")
         ->type_name("HEX");
     parser.add_flag("--binary", des->binary, "stream raw bytes instead of hex");
-    parser.add_option("--in", des->in, "binary mode: read from FILE (default: standard input)")->type_name("FILE");
-    parser.add_option("--out", des->out, "binary mode: write to FILE (default: standard output)")->type_name("FILE");
+    parser.add_option("--in", des->in, "binary mode: read from FILE, - for standard input (the default)")
+        ->type_name("FILE");
+    parser.add_option("--out", des->out, "binary mode: write to FILE, - for standard output (the default)")
+        ->type_name("FILE");
     parser.add_flag("--no-pad", des->no_pad, "binary mode: no padding; the data must be whole blocks");
 }
 

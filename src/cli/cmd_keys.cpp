@@ -3,8 +3,9 @@
 
 #include <iostream>
 
-#include "cli.h"
+#include "commands.h"
 #include "dessec.h"
+#include "hex_input.h"
 
 namespace cli {
 
@@ -24,8 +25,8 @@ struct agree_options {
 
 int run_keygen(bool json)
 {
-    secret_string secret(48);  // a failed call may still have written it
-    char public_key[49] = {0};
+    secret_string secret(DESSEC_SECRET_KEY_DIGITS);  // a failed call may still have written it
+    char public_key[DESSEC_KEY_BUFFER] = {0};
     const int status = dh_keysGenerator(secret.data(), public_key);
     if (status == 0 && json)
         std::cout << "{\"secret\": \"" << secret.c_str() << "\", \"public\": \"" << public_key << "\"}\n";
@@ -67,7 +68,7 @@ int run_agree(const agree_options &options)
     secret_string secret = read_hex_secret(options.secret, "agree: the secret key", {.digits = key_digits});
     std::string peer = options.peer;
     std::string modulus = DESSEC_DH_MODULUS;
-    secret_string common(50);
+    secret_string common(DESSEC_DH_OUT_BUFFER - 1);
     dh(peer.data(), secret.data(), modulus.data(), common.data());
     if (common[0] == '\0')
         throw failure("agree: the public key gives no usable common key");
@@ -81,11 +82,13 @@ int run_agree(const agree_options &options)
 
 void declare_key_commands(command_registry &registry)
 {
+    const std::string digits = std::to_string(key_digits);
     auto json = std::make_shared<bool>(false);
     registry
         .add("keygen", "make a Diffie-Hellman key pair in the fixed group",
              "usage: dessec keygen [--json]\n"
-             "Makes a new key pair in the fixed 192-bit group: a 48-digit secret key and its public key.\n",
+             "Makes a new key pair in the fixed 192-bit group: a " + digits
+                 + "-digit secret key and its public key.\n",
              [json] { return run_keygen(*json); })
         .add_flag("--json", *json, "print a JSON object instead of two labelled lines");
 
@@ -93,8 +96,8 @@ void declare_key_commands(command_registry &registry)
     CLI::App &parser = registry.add(
         "agree", "compute the common key of a secret key and a peer's public key",
         "usage: dessec agree --secret-file FILE | --secret -|HEX  --public HEX\n"
-        "Prints the common key of your secret key (48 hex digits) and the other side's public\n"
-        "key (up to 48 hex digits, from 2 to the modulus less 2), as the library writes it.\n"
+        "Prints the common key of your secret key (" + digits + " hex digits) and the other side's public\n"
+        "key (up to " + digits + " hex digits, from 2 to the modulus less 2), as the library writes it.\n"
         "A public key outside that range is refused with exit status 2.\n",
         [agree] { return run_agree(*agree); });
     auto *secret = parser.add_option("--secret", agree->secret.text,

@@ -4,16 +4,16 @@
 #include <cstring>
 #include <iostream>
 
-#include "../common/crypt64_alphabet.h"
-#include "cli.h"
+#include "commands.h"
+#include "crypt64.h"
 #include "dessec.h"
 #include "password.h"
+#include "printable.h"
 
 namespace cli {
 
 namespace {
 
-constexpr std::string_view crypt64_alphabet = dessec::crypt64_alphabet;
 constexpr long max_rounds = 16777215;  // four 6-bit count characters
 constexpr long default_rounds = 725;
 constexpr std::size_t traditional_counted = 8;
@@ -187,7 +187,7 @@ void declare_passwd_commands(command_registry &registry)
         "character counts, 725 rounds unless --rounds says otherwise; an even count warns).\n"
         "Salt characters come from ./0-9A-Za-z; without --salt a random salt is drawn for\n"
         "each password. With --batch each input line is a password and each output line its hash.\n"
-            + std::string(password_rules),
+            + password_rules(true),
         [hash] { return run_hash(*hash); });
     hash_parser.add_option("--salt", hash->salt, "the salt: 2 characters, or 4 in the extended form")
         ->type_name("SALT");
@@ -206,7 +206,7 @@ void declare_passwd_commands(command_registry &registry)
         "DES-based hash, or a \"$1$\" MD5-based one. Exit status 0 on a match, 1 on a mismatch\n"
         "and only then, 2 for any error: a hash in a form the tool does not handle, a password\n"
         "file that cannot be read, a read or write error, misuse.\n"
-            + std::string(password_rules),
+            + password_rules(false),
         [verify] { return run_verify(*verify); }, exit_usage);
     verify_parser.add_option("HASH", verify->stored, "the stored hash")->required();
     verify_parser.add_flag("--quiet,-q", verify->quiet, "print nothing; the exit status tells");

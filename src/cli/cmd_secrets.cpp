@@ -3,16 +3,15 @@
 
 #include <iostream>
 
-#include "cli.h"
+#include "commands.h"
 #include "dessec.h"
+#include "hex_input.h"
 #include "password.h"
 
 namespace cli {
 
 namespace {
 
-// A text of 16k digits encodes k DES blocks; one request takes at most 1024.
-constexpr std::size_t max_hex_digits = 16384;
 // Only this many password characters make the DES key of a record.
 constexpr std::size_t counted_characters = 8;
 
@@ -42,7 +41,7 @@ secret_string open_record(const std::string &record, const secret_string &passwo
     secret_string opened(record);
     if (!decrypt_secret_key(opened.data(), password.c_str()))
         throw failure(std::string(command) + ": wrong password or damaged record");
-    opened.truncate(48);  // the check digits go
+    opened.truncate(DESSEC_SECRET_KEY_DIGITS);  // the check digits go
     return opened;
 }
 
@@ -56,7 +55,7 @@ int run_seal(const secret_options &options)
     if (!options.text.given())
         throw usage_error("seal: give the secret key as SECRET, - or --secret-file FILE");
     refuse_two_from_stdin(options, "seal");
-    secret_string secret = read_hex_secret(options.text, "seal: the secret key", {.digits = 48});
+    secret_string secret = read_hex_secret(options.text, "seal: the secret key", {.digits = DESSEC_SECRET_KEY_DIGITS});
     password_source source(options.password);
     const secret_string password = source.creating("Password: ", counted_characters);
     print(seal_record(std::move(secret), password, "seal"));
@@ -66,7 +65,7 @@ int run_seal(const secret_options &options)
 int run_open(const secret_options &options)
 {
     const std::string &record = options.text.text;
-    check_hex("open: record", record, {.digits = 64});
+    check_hex("open: record", record, {.digits = DESSEC_RECORD_DIGITS});
     password_source source(options.password);
     const secret_string password = source.checking("Password: ");
     print(open_record(record, password, "open"));
@@ -76,7 +75,7 @@ int run_open(const secret_options &options)
 int run_reseal(const secret_options &options)
 {
     const std::string &record = options.text.text;
-    check_hex("reseal: record", record, {.digits = 64});
+    check_hex("reseal: record", record, {.digits = DESSEC_RECORD_DIGITS});
     password_source source(options.password);
     secret_string secret = open_record(record, source.checking("Old password: "), "reseal");
     const secret_string new_password = source.creating("New password: ", counted_characters);
@@ -89,7 +88,8 @@ using hex_cipher = int (*)(char *, const char *);
 int run_hex_cipher(const secret_options &options, hex_cipher cipher, const std::string &command)
 {
     refuse_two_from_stdin(options, command);
-    secret_string text = read_hex_secret(options.text, command + ": the hex text", {.max_digits = max_hex_digits});
+    secret_string text
+        = read_hex_secret(options.text, command + ": the hex text", {.max_digits = DESSEC_HEX_MAX_DIGITS});
     if (text.size() % 16 != 0)
         throw usage_error(command + ": the number of hex digits must be a multiple of 16, got "
                           + std::to_string(text.size()));
@@ -113,14 +113,16 @@ CLI::App &declare(command_registry &registry, const char *name, const char *summ
 
 void declare_secret_commands(command_registry &registry)
 {
+    const std::string key = std::to_string(DESSEC_SECRET_KEY_DIGITS) + "-digit";
+    const std::string record = std::to_string(DESSEC_RECORD_DIGITS) + "-digit";
     std::shared_ptr<secret_options> seal, open, reseal, encrypt, decrypt;
 
     CLI::App &seal_parser = declare(
         registry, "seal", "seal a secret key under a password as a secret-key record",
         "usage: dessec seal [PASSWORD OPTIONS] --secret-file FILE | - | SECRET\n"
-        "Seals a 48-digit secret key under a password as a 64-digit secret-key record. The key\n"
+        "Seals a " + key + " secret key under a password as a " + record + " secret-key record. The key\n"
         "comes from FILE, from standard input (-) or, visible to other users, the command line.\n"
-        "Only the first 8 password characters count.\n" + std::string(password_rules),
+        "Only the first 8 password characters count.\n" + password_rules(true),
         run_seal, seal);
     auto *secret = seal_parser.add_option("SECRET", seal->text.text, "the secret key, or - for standard input")
                        ->type_name("HEX|-");
@@ -132,36 +134,36 @@ void declare_secret_commands(command_registry &registry)
     CLI::App &open_parser = declare(
         registry, "open", "open a secret-key record with its password",
         "usage: dessec open [PASSWORD OPTIONS] RECORD\n"
-        "Opens a 64-digit secret-key record and prints the secret key; exit status 1 on a wrong\n"
-        "password or a damaged record.\n" + std::string(password_rules),
+        "Opens a " + record + " secret-key record and prints the secret key; exit status 1 on a wrong\n"
+        "password or a damaged record.\n" + password_rules(false),
         run_open, open);
-    open_parser.add_option("RECORD", open->text.text, "the 64-digit record")->required();
+    open_parser.add_option("RECORD", open->text.text, "the " + record + " record")->required();
     declare_password_options(open_parser, open->password, false);
 
     CLI::App &reseal_parser = declare(
         registry, "reseal", "seal the secret key of a record under a new password",
         "usage: dessec reseal [PASSWORD OPTIONS] RECORD\n"
-        "Asks the old password of a 64-digit secret-key record, then the new one, and prints the\n"
+        "Asks the old password of a " + record + " secret-key record, then the new one, and prints the\n"
         "same secret key sealed under the new password. A wrong old password gives exit status 1\n"
         "and no output. With a stream option the first line is the old password and the second\n"
-        "the new one.\n" + std::string(password_rules),
+        "the new one.\n" + password_rules(true, false),
         run_reseal, reseal);
-    reseal_parser.add_option("RECORD", reseal->text.text, "the 64-digit record")->required();
+    reseal_parser.add_option("RECORD", reseal->text.text, "the " + record + " record")->required();
     declare_password_options(reseal_parser, reseal->password, true, false);
 
     const std::string hex_help =
-        " a hex text of 16, 32, ... 16384 digits under a password.\n"
+        " a hex text of 16, 32, ... " + std::to_string(DESSEC_HEX_MAX_DIGITS) + " digits under a password.\n"
         "HEX - reads the text from standard input; on the command line other users can see it.\n";
     CLI::App &encrypt_parser = declare(
         registry, "encrypt-hex", "encrypt a hex text under a password",
-        "usage: dessec encrypt-hex [PASSWORD OPTIONS] HEX|-\nEncrypts" + hex_help + std::string(password_rules),
+        "usage: dessec encrypt-hex [PASSWORD OPTIONS] HEX|-\nEncrypts" + hex_help + password_rules(true),
         [](const secret_options &o) { return run_hex_cipher(o, xencrypt, "encrypt-hex"); }, encrypt);
     encrypt_parser.add_option("HEX", encrypt->text.text, "the hex text, or - for standard input")->required();
     declare_password_options(encrypt_parser, encrypt->password, true);
 
     CLI::App &decrypt_parser = declare(
         registry, "decrypt-hex", "decrypt a hex text under a password",
-        "usage: dessec decrypt-hex [PASSWORD OPTIONS] HEX|-\nDecrypts" + hex_help + std::string(password_rules),
+        "usage: dessec decrypt-hex [PASSWORD OPTIONS] HEX|-\nDecrypts" + hex_help + password_rules(false),
         [](const secret_options &o) { return run_hex_cipher(o, xdecrypt, "decrypt-hex"); }, decrypt);
     decrypt_parser.add_option("HEX", decrypt->text.text, "the hex text, or - for standard input")->required();
     declare_password_options(decrypt_parser, decrypt->password, false);

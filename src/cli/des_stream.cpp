@@ -4,8 +4,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "cli.h"
 #include "dessec.h"
+#include "errors.h"
+#include "streams.h"
 
 namespace cli {
 

@@ -7,12 +7,13 @@
 #include <cstdio>
 #include <string>
 
+#include "dessec.h"
 #include "secret.h"
 
 namespace cli {
 
-inline constexpr std::size_t max_request = 8192;  // bytes per library request
-inline constexpr std::size_t des_block = 8;
+inline constexpr std::size_t max_request = DESSEC_DES_MAX_LEN;  // bytes per library request
+inline constexpr std::size_t des_block = DESSEC_DES_KEY_SIZE;
 using des_vector = std::array<char, des_block>;
 
 // One chain of requests under one key; the vector carries over in CBC.

@@ -10,7 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "cli.h"
+#include "errors.h"
+#include "streams.h"
 
 namespace cli::files {
 
@@ -18,7 +19,12 @@ namespace {
 
 identity of(const struct stat &status)
 {
-    return {static_cast<unsigned long long>(status.st_dev), static_cast<unsigned long long>(status.st_ino)};
+    identity id{static_cast<unsigned long long>(status.st_dev), static_cast<unsigned long long>(status.st_ino)};
+    if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)) {
+        id.node_type = S_ISCHR(status.st_mode) ? 'c' : 'b';
+        id.stands_for = static_cast<unsigned long long>(status.st_rdev);
+    }
+    return id;
 }
 
 std::string folder_of(const std::string &path)
@@ -27,16 +33,77 @@ std::string folder_of(const std::string &path)
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// The file that a signal removes, and the actions that its handler replaced.
+std::string error_text(const std::string &what, int error)
+{
+    return what + ": " + std::strerror(error);
+}
+
+// The file that a signal removes, and the actions that its handlers
+// replaced: the signals that end the tool by default, bar SIGKILL.
 char doomed_name[4096];
-constexpr int ending_signals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
+constexpr int ending_signals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ, SIGALRM, SIGUSR1, SIGUSR2};
 struct sigaction replaced[std::size(ending_signals)];
+bool handlers_set = false;
 
 extern "C" void remove_then_resend(int signal_number)
 {
-    unlink(doomed_name);
+    if (doomed_name[0] != '\0')
+        unlink(doomed_name);
     signal(signal_number, SIG_DFL);
     raise(signal_number);  // taken when the handler returns
+}
+
+sigset_t ending_set()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int s : ending_signals)
+        sigaddset(&set, s);
+    return set;
+}
+
+// Holds the ending signals back for its lifetime, so that a name and the
+// file it stands for come and go together for the handler.
+class ending_signals_held {
+public:
+    ending_signals_held()
+    {
+        const sigset_t set = ending_set();
+        sigprocmask(SIG_BLOCK, &set, &before_);
+    }
+    ~ending_signals_held() { sigprocmask(SIG_SETMASK, &before_, nullptr); }
+    ending_signals_held(const ending_signals_held &) = delete;
+    ending_signals_held &operator=(const ending_signals_held &) = delete;
+
+private:
+    sigset_t before_;
+};
+
+// Until forget_on_signal(), an ending signal removes the file named in
+// doomed_name before it ends the tool. A signal inherited as ignored (and
+// SIGPIPE, which the tool ignores) stays ignored.
+void remove_on_signal()
+{
+    doomed_name[0] = '\0';
+    handlers_set = true;
+    struct sigaction action {};
+    action.sa_handler = remove_then_resend;
+    action.sa_mask = ending_set();
+    for (std::size_t i = 0; i < std::size(ending_signals); ++i) {
+        sigaction(ending_signals[i], nullptr, &replaced[i]);
+        if (replaced[i].sa_handler != SIG_IGN)
+            sigaction(ending_signals[i], &action, nullptr);
+    }
+}
+
+void forget_on_signal()
+{
+    if (!handlers_set)
+        return;
+    handlers_set = false;
+    for (std::size_t i = 0; i < std::size(ending_signals); ++i)
+        sigaction(ending_signals[i], &replaced[i], nullptr);
+    doomed_name[0] = '\0';
 }
 
 // The folder's own entry is synced too, so that the rename outlives a crash.
@@ -50,7 +117,86 @@ void sync_folder(const std::string &path)
     }
 }
 
+// An unnamed file in the folder, or -1 where the file system or the system
+// refuses O_TMPFILE (the caller then names one).
+int create_unnamed(const std::string &folder)
+{
+#ifdef O_TMPFILE
+    return open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR);
+#else
+    (void)folder;
+    return -1;
+#endif
+}
+
+// A named file that only its owner may read and write: mkostemp opens with
+// O_CREAT | O_EXCL and mode 0600, so a name that exists, a symbolic link
+// included, is never opened. The name is known to the signal handlers from
+// the moment the file exists.
+int create_named(const std::string &target, std::string &name)
+{
+    std::string pattern = folder_of(target) + ".dessec-XXXXXX";
+    if (pattern.size() >= sizeof doomed_name)
+        throw failure("cannot create a file beside '" + target + "': the name is too long");
+    remove_on_signal();
+    const ending_signals_held held;
+    const int fd = mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        forget_on_signal();
+        throw failure(error_text("cannot create a file beside '" + target + "'", error));
+    }
+    pattern.copy(doomed_name, pattern.size());
+    doomed_name[pattern.size()] = '\0';
+    name = pattern;
+    return fd;
+}
+
+// Gives the new file what the owner of the target chose: its owner and
+// group where they differ (chown clears the set-ID bits, so it comes
+// first), then its mode.
+void carry_over(int fd, const struct stat &target_status, const std::string &target)
+{
+    struct stat mine {};
+    if (fstat(fd, &mine) != 0)
+        throw failure(error_text("cannot look at the new file for '" + target + "'", errno));
+    if ((mine.st_uid != target_status.st_uid || mine.st_gid != target_status.st_gid)
+        && fchown(fd, target_status.st_uid, target_status.st_gid) != 0)
+        throw failure(error_text("cannot give the new file the owner and group of '" + target + "'", errno));
+    if (fchmod(fd, target_status.st_mode & 07777) != 0)
+        throw failure(error_text("cannot give the new file the mode of '" + target + "'", errno));
+}
+
+// Links an unnamed file into its folder under a fresh hidden name. Through
+// /proc/self/fd any user may; AT_EMPTY_PATH needs a privilege, and serves
+// where /proc is not mounted.
+std::string link_in(int fd, const std::string &target)
+{
+    const std::string through_proc = "/proc/self/fd/" + std::to_string(fd);
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = folder_of(target) + ".dessec-" + std::to_string(getpid()) + "-"
+                                 + std::to_string(attempt);
+        int linked = linkat(AT_FDCWD, through_proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
+#ifdef AT_EMPTY_PATH
+        if (linked != 0 && errno == ENOENT)
+            linked = linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
+#endif
+        if (linked == 0)
+            return name;
+        if (errno != EEXIST)
+            break;
+    }
+    throw failure(error_text("cannot name the new file for '" + target + "'", errno));
+}
+
 }  // namespace
+
+bool same_file(const identity &a, const identity &b)
+{
+    if (a.device == b.device && a.file == b.file)
+        return true;
+    return a.node_type != 0 && a.node_type == b.node_type && a.stands_for == b.stands_for;
+}
 
 std::optional<identity> identify(const std::string &path)
 {
@@ -60,10 +206,10 @@ std::optional<identity> identify(const std::string &path)
     return of(status);
 }
 
-std::optional<identity> identify_stdin()
+std::optional<identity> identify_descriptor(int fd)
 {
     struct stat status {};
-    if (fstat(STDIN_FILENO, &status) != 0)
+    if (fstat(fd, &status) != 0)
         return std::nullopt;
     return of(status);
 }
@@ -80,60 +226,130 @@ kind kind_of(const std::string &path)
     return S_ISREG(status.st_mode) ? kind::regular : kind::other;
 }
 
-std::FILE *create_beside(const std::string &target, std::string &name)
+std::FILE *open_in_place(const std::string &path, kind &found, std::optional<identity> &opened)
 {
-    // mkostemp opens with O_CREAT | O_EXCL and mode 0600: a name that exists,
-    // a symbolic link included, is never opened.
-    std::string pattern = folder_of(target) + ".dessec-XXXXXX";
-    const int fd = mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0)
-        throw failure("cannot create a file beside '" + target + "': " + std::strerror(errno));
+    const int fd = open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        found = error == ELOOP ? kind::symbolic_link : error == ENOENT ? kind::missing
+                : error == EISDIR                    ? kind::directory
+                                                     : kind::other;
+        if (found != kind::other)
+            return nullptr;
+        throw failure(error_text("cannot open '" + path + "'", error));
+    }
+    struct stat status {};
+    if (fstat(fd, &status) != 0 || S_ISREG(status.st_mode)) {
+        close(fd);
+        found = kind::regular;
+        return nullptr;
+    }
+    found = kind::other;
+    opened = of(status);
     std::FILE *stream = fdopen(fd, "wb");
     if (!stream) {
         const int error = errno;
         close(fd);
-        unlink(pattern.c_str());
-        throw failure("cannot create a file beside '" + target + "': " + std::strerror(error));
+        throw failure(error_text("cannot open '" + path + "'", error));
     }
-    name = pattern;
     return stream;
 }
 
-bool sync_data(std::FILE *stream)
+std::FILE *open_descriptor(int fd)
 {
-    return fsync(fileno(stream)) == 0;
+    const int copy = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    std::FILE *stream = copy < 0 ? nullptr : fdopen(copy, "wb");
+    if (!stream) {
+        const int error = errno;
+        if (copy >= 0)
+            close(copy);
+        throw failure(error_text("cannot write to descriptor " + std::to_string(fd), error));
+    }
+    return stream;
 }
 
-void replace(const std::string &name, const std::string &target)
+refusal replacing_refused(const std::string &path)
 {
-    if (std::rename(name.c_str(), target.c_str()) != 0)
-        throw failure("cannot replace '" + target + "': " + std::strerror(errno));
+    struct stat status {};
+    if (lstat(path.c_str(), &status) != 0)
+        return refusal::none;
+    if (status.st_nlink > 1)
+        return refusal::other_links;
+    // A privileged user may write anything: a file without a write bit for
+    // anyone is protected from such a user too.
+    if ((status.st_mode & 0222) == 0 || faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
+        return refusal::write_protected;
+    return refusal::none;
+}
+
+new_file create_replacement(const std::string &target)
+{
+    struct stat target_status {};
+    const bool existing = lstat(target.c_str(), &target_status) == 0 && S_ISREG(target_status.st_mode);
+    new_file file;
+    int fd = create_unnamed(folder_of(target));
+    if (fd < 0)
+        fd = create_named(target, file.name);
+    file.stream = fdopen(fd, "wb");
+    if (!file.stream) {
+        const int error = errno;
+        close(fd);
+        discard(file);
+        throw failure(error_text("cannot create a file beside '" + target + "'", error));
+    }
+    try {
+        if (existing)
+            carry_over(fd, target_status, target);
+    } catch (...) {
+        discard(file);
+        throw;
+    }
+    return file;
+}
+
+void put_in_place(new_file &file, const std::string &target)
+{
+    std::FILE *stream = file.stream;
+    file.stream = nullptr;
+    const bool synced = std::fflush(stream) == 0 && !std::ferror(stream) && fsync(fileno(stream)) == 0;
+    const int sync_error = errno;
+    const ending_signals_held held;  // a name and its file go together
+    if (synced && file.name.empty()) {
+        try {
+            file.name = link_in(fileno(stream), target);
+        } catch (...) {
+            std::fclose(stream);
+            throw;
+        }
+    }
+    try {
+        close_output(stream);  // names an earlier write error first
+        if (!synced)
+            throw failure(std::string("write error: ") + std::strerror(sync_error));
+    } catch (...) {
+        discard(file);
+        throw;
+    }
+    if (std::rename(file.name.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        discard(file);
+        throw failure(error_text("cannot replace '" + target + "'", error));
+    }
+    file.name.clear();
+    forget_on_signal();
     sync_folder(target);
 }
 
-
-void remove_on_signal(const std::string &name)
+void discard(new_file &file)
 {
-    if (name.size() >= sizeof doomed_name)
-        return;
-    name.copy(doomed_name, name.size());
-    doomed_name[name.size()] = '\0';
-    struct sigaction action {};
-    action.sa_handler = remove_then_resend;
-    sigemptyset(&action.sa_mask);
-    for (int s : ending_signals)
-        sigaddset(&action.sa_mask, s);
-    for (std::size_t i = 0; i < std::size(ending_signals); ++i) {
-        sigaction(ending_signals[i], nullptr, &replaced[i]);
-        if (replaced[i].sa_handler != SIG_IGN)
-            sigaction(ending_signals[i], &action, nullptr);
-    }
-}
-
-void forget_on_signal()
-{
-    for (std::size_t i = 0; i < std::size(ending_signals); ++i)
-        sigaction(ending_signals[i], &replaced[i], nullptr);
+    if (file.stream)
+        std::fclose(file.stream);
+    file.stream = nullptr;
+    const ending_signals_held held;
+    if (!file.name.empty())
+        unlink(file.name.c_str());
+    file.name.clear();
+    forget_on_signal();
 }
 
 }  // namespace cli::files

@@ -8,7 +8,8 @@
 #include <sys/stat.h>
 #include <windows.h>
 
-#include "cli.h"
+#include "errors.h"
+#include "streams.h"
 
 namespace cli::files {
 
@@ -35,12 +36,13 @@ HANDLE open_to_ask(const std::string &path, DWORD flags)
                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
 }
 
-// The file that Ctrl-C or a closing console removes.
+// The file that Ctrl-C or a closing console removes; empty until it exists.
 char doomed_name[MAX_PATH];
 
 BOOL WINAPI remove_then_end(DWORD)
 {
-    DeleteFileA(doomed_name);
+    if (doomed_name[0] != '\0')
+        DeleteFileA(doomed_name);
     return FALSE;  // the default handler ends the process
 }
 
@@ -50,7 +52,18 @@ std::string folder_of(const std::string &path)
     return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
 }
 
+void forget_on_signal()
+{
+    SetConsoleCtrlHandler(remove_then_end, FALSE);
+    doomed_name[0] = '\0';
+}
+
 }  // namespace
+
+bool same_file(const identity &a, const identity &b)
+{
+    return a.device == b.device && a.file == b.file;  // no device nodes here
+}
 
 std::optional<identity> identify(const std::string &path)
 {
@@ -61,9 +74,9 @@ std::optional<identity> identify(const std::string &path)
     return found;
 }
 
-std::optional<identity> identify_stdin()
+std::optional<identity> identify_descriptor(int fd)
 {
-    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(0));
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
     if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK)
         return std::nullopt;
     return of(handle);
@@ -85,12 +98,76 @@ kind kind_of(const std::string &path)
     return on_disk ? kind::regular : kind::other;
 }
 
-std::FILE *create_beside(const std::string &target, std::string &name)
+std::FILE *open_in_place(const std::string &path, kind &found, std::optional<identity> &)
+{
+    // OPEN_EXISTING never creates nor truncates; a reparse point is opened
+    // itself, not followed.
+    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        found = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? kind::missing : kind::other;
+        if (found == kind::missing)
+            return nullptr;
+        throw failure("cannot open '" + path + "': " + last_error());
+    }
+    if (GetFileType(handle) == FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        found = kind_of(path);
+        return nullptr;
+    }
+    found = kind::other;
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    std::FILE *stream = fd < 0 ? nullptr : _fdopen(fd, "wb");
+    if (!stream) {
+        if (fd < 0)
+            CloseHandle(handle);
+        else
+            _close(fd);
+        throw failure("cannot open '" + path + "': " + std::strerror(errno));
+    }
+    return stream;
+}
+
+std::FILE *open_descriptor(int fd)
+{
+    const int copy = _dup(fd);
+    std::FILE *stream = copy < 0 ? nullptr : _fdopen(copy, "wb");
+    if (!stream) {
+        const int error = errno;
+        if (copy >= 0)
+            _close(copy);
+        throw failure("cannot write to descriptor " + std::to_string(fd) + ": " + std::strerror(error));
+    }
+    return stream;
+}
+
+refusal replacing_refused(const std::string &path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return refusal::write_protected;
+    const HANDLE handle = open_to_ask(path, FILE_FLAG_OPEN_REPARSE_POINT);
+    BY_HANDLE_FILE_INFORMATION information{};
+    const bool linked = handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &information)
+                        && information.nNumberOfLinks > 1;
+    if (handle != INVALID_HANDLE_VALUE)
+        CloseHandle(handle);
+    return linked ? refusal::other_links : refusal::none;
+}
+
+// The new file is named: the handler that removes it is set before it
+// exists. Its access is what the folder gives new files.
+new_file create_replacement(const std::string &target)
 {
     const std::string folder = folder_of(target);
     const unsigned long long seed = GetTickCount64() ^ (static_cast<unsigned long long>(GetCurrentProcessId()) << 32);
+    doomed_name[0] = '\0';
+    SetConsoleCtrlHandler(remove_then_end, TRUE);
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         const std::string candidate = folder + ".dessec-" + std::to_string(seed + attempt) + ".tmp";
+        if (candidate.size() >= sizeof doomed_name)
+            break;
         // _O_EXCL never opens a name that exists; read-write for the owner only.
         const int fd = _open(candidate.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY | _O_NOINHERIT,
                              _S_IREAD | _S_IWRITE);
@@ -98,42 +175,53 @@ std::FILE *create_beside(const std::string &target, std::string &name)
             continue;
         if (fd < 0)
             break;
-        std::FILE *stream = _fdopen(fd, "wb");
-        if (!stream) {
+        candidate.copy(doomed_name, candidate.size());
+        doomed_name[candidate.size()] = '\0';
+        new_file file{_fdopen(fd, "wb"), candidate};
+        if (!file.stream) {
             _close(fd);
-            _unlink(candidate.c_str());
+            discard(file);
             break;
         }
-        name = candidate;
-        return stream;
+        return file;
     }
-    throw failure("cannot create a file beside '" + target + "': " + std::strerror(errno));
+    const int error = errno;
+    forget_on_signal();
+    throw failure("cannot create a file beside '" + target + "': " + std::strerror(error));
 }
 
-bool sync_data(std::FILE *stream)
+void put_in_place(new_file &file, const std::string &target)
 {
-    return _commit(_fileno(stream)) == 0;
+    std::FILE *stream = file.stream;
+    file.stream = nullptr;
+    const bool synced = std::fflush(stream) == 0 && !std::ferror(stream) && _commit(_fileno(stream)) == 0;
+    const int sync_error = errno;
+    try {
+        close_output(stream);  // names an earlier write error first
+        if (!synced)
+            throw failure(std::string("write error: ") + std::strerror(sync_error));
+    } catch (...) {
+        discard(file);
+        throw;
+    }
+    if (!MoveFileExA(file.name.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const std::string why = last_error();
+        discard(file);
+        throw failure("cannot replace '" + target + "': " + why);
+    }
+    file.name.clear();
+    forget_on_signal();
 }
 
-void replace(const std::string &name, const std::string &target)
+void discard(new_file &file)
 {
-    if (!MoveFileExA(name.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        throw failure("cannot replace '" + target + "': " + last_error());
-}
-
-
-void remove_on_signal(const std::string &name)
-{
-    if (name.size() >= sizeof doomed_name)
-        return;
-    name.copy(doomed_name, name.size());
-    doomed_name[name.size()] = '\0';
-    SetConsoleCtrlHandler(remove_then_end, TRUE);
-}
-
-void forget_on_signal()
-{
-    SetConsoleCtrlHandler(remove_then_end, FALSE);
+    if (file.stream)
+        std::fclose(file.stream);
+    file.stream = nullptr;
+    if (!file.name.empty())
+        DeleteFileA(file.name.c_str());
+    file.name.clear();
+    forget_on_signal();
 }
 
 }  // namespace cli::files

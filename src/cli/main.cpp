@@ -7,10 +7,19 @@
 
 #include <dessec.h>
 
-#include "cli.h"
+#include "commands.h"
 #include "password.h"
+#include "printable.h"
+#include "process.h"
+#include "secret.h"
+#include "streams.h"
 
 namespace {
+
+// Standard output's buffer: the tool's own, so that the secret keys and
+// plaintexts it held are wiped once the stream is closed, rather than left
+// in memory that stdio frees.
+char stdout_buffer[BUFSIZ];
 
 // The shared password text, indented as a section of this help.
 std::string indented(const std::string &text)
@@ -34,7 +43,7 @@ void print_help(const cli::command_registry &registry)
                  "  -h, --help    print this help\n"
                  "  --version     print the version\n"
                  "\npasswords:\n"
-              << indented(cli::password_rules)
+              << indented(cli::password_rules())
               << "\nsecrets:\n"
                  "  Secret keys, DES keys and hex texts can come from standard input (-) or a file\n"
                  "  (--secret-file, --key-file) instead of the command line, where they warn. A line\n"
@@ -42,19 +51,27 @@ void print_help(const cli::command_registry &registry)
                  "  checked as it is read. A message about a secret names the position and the kind\n"
                  "  of the fault, never its characters.\n"
                  "\nfiles:\n"
-                 "  A file named by --out is written as a new file that its owner alone may read and\n"
-                 "  write (mode 0600), synced, and renamed over the target only when the command\n"
-                 "  succeeds: on a failure or an interrupting signal the new file is removed and the\n"
-                 "  target keeps its old content. --out may not name a symbolic link, nor a file that\n"
-                 "  the command reads (--in, standard input, the key file). A device or a pipe is\n"
-                 "  written as a stream, as standard output is.\n"
+                 "  A file named by --out is written as a new file in its folder, synced, and renamed\n"
+                 "  over the target only when the command succeeds: on a failure, a crash or a signal\n"
+                 "  the target keeps its old content and no part of the new file is left (where a file\n"
+                 "  system takes no unnamed files, a kill -9 leaves a hidden .dessec-*). The new file\n"
+                 "  takes the owner, group and mode of the file it replaces (not its ACLs or extended\n"
+                 "  attributes); a file that did not exist is made with mode 0600. --out refuses, with\n"
+                 "  status 2 and before writing anything, a symbolic link, a folder, a file that the\n"
+                 "  command reads (--in, standard input, the key file; for a device, any node of the\n"
+                 "  same device), a file with other hard links and one you may not write. A device or a\n"
+                 "  pipe is written in place as a stream; - and /dev/stdout are standard output, and\n"
+                 "  /dev/fd/N and /proc/self/fd/N the open descriptor N. --in - is standard input.\n"
                  "\nexit status:\n"
                  "  0  success, or a match\n"
                  "  1  a failed check or operation: wrong password, bad padding, a read or write\n"
-                 "     error; for verify only a mismatch\n"
+                 "     error (a full disk, a closed pipe); for verify only a mismatch\n"
                  "  2  misuse, input the tool cannot handle (an unsupported hash, a refused key, input\n"
-                 "     past a limit, a NUL in a password, --out naming an input); for verify any\n"
-                 "     error other than a mismatch\n";
+                 "     past a limit, a NUL in a password, an --out target it refuses); for verify\n"
+                 "     any error other than a mismatch\n"
+                 "\nsafety:\n"
+                 "  The tool holds passwords, keys and plaintexts only in memory that it wipes, and\n"
+                 "  makes itself one that no core dump or debugger of another process captures.\n";
 }
 
 // Errors are one line: whatever they quote is escaped.
@@ -105,6 +122,10 @@ int dispatch(const cli::command_registry &registry, int argc, char **argv)
         return cli::exit_usage;
     }
     const std::string name = argv[1];
+    if ((name == "--help" || name == "-h" || name == "--version") && argc > 2) {
+        print_error("unexpected argument '" + std::string(argv[2]) + "' after " + name + " (see dessec --help)");
+        return cli::exit_usage;
+    }
     if (name == "--help" || name == "-h") {
         print_help(registry);
         return finish_output(cli::exit_ok, cli::exit_failure);
@@ -127,10 +148,14 @@ int dispatch(const cli::command_registry &registry, int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    cli::process::protect();
+    std::setvbuf(stdout, stdout_buffer, _IOLBF, sizeof stdout_buffer);
     cli::command_registry registry;
     cli::declare_key_commands(registry);
     cli::declare_secret_commands(registry);
     cli::declare_passwd_commands(registry);
     cli::declare_des_commands(registry);
-    return dispatch(registry, argc, argv);
+    const int status = dispatch(registry, argc, argv);
+    cli::wipe(stdout_buffer, sizeof stdout_buffer);
+    return status;
 }

@@ -1,11 +1,15 @@
-// Where a command writes its result: standard output, a device or a pipe as
-// a stream, or a regular file that is replaced whole, and only when the
-// command succeeds, by a new file that its owner alone may read.
+// Where a command writes its result: standard output or an inherited
+// descriptor, a device or a pipe as a stream, or a regular file that is
+// replaced whole, and only when the command succeeds, by a new file that
+// keeps what its owner chose.
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "files.h"
 
 namespace cli {
 
@@ -18,9 +22,11 @@ struct read_file {
 
 class output_file {
 public:
-    // target empty: standard output. Before anything is opened for writing,
-    // throws usage_error naming `option` when the target is a symbolic link,
-    // a folder, or one of the files in `reads`.
+    // target empty or "-": standard output; "/dev/stdout", "/dev/fd/N" and
+    // "/proc/self/fd/N": that descriptor. Before anything is opened for
+    // writing, throws usage_error naming `option` when the target is a
+    // symbolic link, a folder, one of the files in `reads`, or a file that
+    // may not be replaced (hard-linked or write-protected).
     output_file(const std::string &option, const std::string &target, const std::vector<read_file> &reads);
     ~output_file();
     output_file(const output_file &) = delete;
@@ -33,8 +39,14 @@ public:
     void commit();
 
 private:
+    void open_stream(const std::string &target);
+    void open_replacement(const std::string &target);
+    void refuse_reads(const std::optional<files::identity> &written) const;
+
+    std::string option_;
     std::string target_;
-    std::string temporary_;  // the new file, until it replaces the target
+    const std::vector<read_file> &reads_;
+    files::new_file replacement_;  // until it replaces the target
     std::FILE *stream_ = nullptr;
 };
 

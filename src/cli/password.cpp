@@ -5,18 +5,40 @@
 #include <cerrno>
 #include <cstring>
 
-#include "cli.h"
 #include "console.h"
+#include "errors.h"
+#include "printable.h"
 
 namespace cli {
 
-const char *const password_rules =
-    "Passwords are read from the terminal with echo off; seal, encrypt-hex, hash and reseal\n"
-    "ask twice there and refuse the empty password unless --allow-empty-password is given.\n"
+namespace {
+
+constexpr const char *stream_rules =
     "--stdin, --password-fd N and --password-file FILE read one password per line instead\n"
     "(LF or CRLF); the end of the input before a line is an error. A password is at most\n"
-    "4096 bytes and holds no NUL byte. --password PW works but warns, since other users can\n"
-    "see it.\n";
+    "4096 bytes and holds no NUL byte.\n";
+
+}  // namespace
+
+std::string password_rules()
+{
+    return std::string("Passwords are read from the terminal with echo off; seal, encrypt-hex, hash and reseal\n"
+                       "ask twice there and refuse the empty password unless --allow-empty-password is given.\n")
+           + stream_rules
+           + "Where a command asks one password, --password PW works but warns, since other\n"
+             "users can see it; reseal, which asks two, takes none.\n";
+}
+
+std::string password_rules(bool creating, bool single)
+{
+    std::string text = creating ? "Passwords are read from the terminal with echo off; a new one is asked twice there,\n"
+                                  "and the empty password is refused unless --allow-empty-password is given.\n"
+                                : "Passwords are read from the terminal with echo off.\n";
+    text += stream_rules;
+    text += single ? "--password PW works but warns, since other users can see it.\n"
+                   : "No password is taken from the command line.\n";
+    return text;
+}
 
 void declare_password_options(CLI::App &parser, password_options &options, bool creating, bool single)
 {
@@ -58,7 +80,7 @@ password_source::password_source(const password_options &options) : options_(opt
         if (!stream_)
             throw usage_error("--password-fd " + std::to_string(options.fd) + ": " + std::strerror(errno));
     } else if (!options.file.empty()) {
-        stream_ = open_file(options.file, "r");
+        stream_ = open_input(options.file, "r");
     }
     if (stream_)
         unbuffered(stream_.get());

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "cli.h"
+#include "streams.h"
 
 namespace CLI {
 class App;
@@ -29,9 +29,11 @@ struct password_options {
 void declare_password_options(CLI::App &parser, password_options &options, bool creating,
                               bool single = true);
 
-// Help text shared by every command that takes a password, and by the
-// tool's own help.
-extern const char *const password_rules;
+// Help text on passwords: for the tool's own help, and for a command that
+// creates something (asked twice, --allow-empty-password) and asks a single
+// password (--password), as declare_password_options declares them.
+std::string password_rules();
+std::string password_rules(bool creating, bool single = true);
 
 class password_source {
 public:

@@ -3,60 +3,8 @@
 # exit statuses and the one-line messages, grouped by behaviour.
 set -uo pipefail
 tool=$1
-failures=0
-passes=0
-out=""
-err=""
-status=0
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-# run STDIN ARGS...: runs the tool, keeping stdout, stderr and the status.
-run() {
-  local input=$1; shift
-  out=$(printf '%s' "$input" | "$tool" "$@" 2>"$work/err")
-  status=$?
-  err=$(cat "$work/err")
-}
-
-check() {  # check DESCRIPTION CONDITION...
-  local what=$1; shift
-  if "$@"; then
-    passes=$((passes + 1))
-  else
-    failures=$((failures + 1))
-    echo "FAIL: $what (status $status)"
-    echo "  stdout: $out"
-    echo "  stderr: $err"
-  fi
-}
-
-matches() { [[ $1 =~ $2 ]]; }
-one_line() { [ -n "$1" ] && [ "$(printf '%s\n' "$1" | wc -l)" -eq 1 ]; }
-errors() { grep -v '^dessec: warning: ' <<<"$err"; }
-
-# refused STATUS PATTERN STDIN ARGS...: the given status, nothing on stdout
-# and one line on stderr that names the fault.
-refused() {
-  local want=$1 pattern=$2 input=$3; shift 3
-  run "$input" "$@"
-  check "status $want for: $*" [ "$status" -eq "$want" ]
-  check "nothing on stdout for: $*" [ -z "$out" ]
-  check "one-line error for: $*" one_line "$(errors)"
-  check "error names the fault for: $* (want /$pattern/)" matches "$(errors)" "$pattern"
-}
-misuse() { local pattern=$1; shift; refused 2 "$pattern" "secret" "$@"; }
-
-# run_from FILE ARGS...: as run, with FILE on standard input.
-run_from() {
-  local input=$1; shift
-  out=$("$tool" "$@" <"$input" 2>"$work/err")
-  status=$?
-  err=$(cat "$work/err")
-}
-
-# OpenSSL 3 keeps DES in its legacy provider.
-ossl() { openssl enc "$@" -provider legacy -provider default; }
+# shellcheck source=lib.sh
+. "$(dirname "$0")/lib.sh"
 
 key=0123456789abcdef
 iv=1234567890abcdef
@@ -68,10 +16,19 @@ run "" --version;            check "--version" matches "$out" '^dessec [0-9]+\.[
 run "" --help
 check "--help lists the commands" matches "$out" $'commands:\n  keygen  '
 check "--help states the password rules and exit statuses" matches "$out" 'passwords:.*exit status:'
+refused 2 "unexpected argument 'junk' after --version" "" --version junk
+# Every option that a command's help names, in its list or its text, is one
+# the command takes. Run with no terminal, in a folder of their own.
+taken() { ! grep -qE -- "not expected:.* $1( |$)|$1 .*(not expected|[Uu]nknown)" "$work/err"; }
+mkdir "$work/help"
 for c in keygen agree seal open reseal encrypt-hex decrypt-hex hash verify des; do
   run "" "$c" --help
   check "$c --help" [ "$status" -eq 0 ]
   check "$c --help text" matches "$out" "usage: dessec $c"
+  for option in $(grep -oE -- '--[a-z][a-z-]*' <<<"$out" | sort -u); do
+    (cd "$work/help" && setsid "$tool" "$c" "$option" 1 2 </dev/null >/dev/null 2>"$work/err")
+    check "$c --help names $option, which $c takes" taken "$option"
+  done
 done
 
 # --- Known answers and round trips, with secrets kept off the command line
@@ -127,6 +84,13 @@ run "secreT" verify --stdin "$extended"
 check "mismatch exits 1" [ "$status" -eq 1 -a "$out" = mismatch ]
 run "secreT" verify --quiet --stdin "$extended"
 check "verify --quiet prints nothing" [ "$status" -eq 1 -a -z "$out" ]
+for password in secret secreT; do
+  printf '%s\n' "$password" | "$tool" verify --quiet --stdin "$extended" >&-; status=$?
+  check "verify --quiet with standard output closed: $password" [ "$status" -eq "$([ $password = secret ]; echo $?)" ]
+done
+printf 'secret\n' | "$tool" verify --stdin "$extended" >&- 2>"$work/err"; status=$?; err=$(cat "$work/err")
+check "verify into a closed standard output: status 2" [ "$status" -eq 2 ]
+check "and one line naming the write error" matches "$err" '^dessec: write error: Bad file descriptor$'
 
 plain=4e6f77206973207468652074696d6520666f7220616c6c20   # the FIPS 81 examples
 run "" des ecb --encrypt --key-file "$work/des.key" "$plain"
@@ -157,64 +121,6 @@ check "a closed pipe is a failure, even with SIGPIPE ignored" [ "$status" -ne 0 
 out=$("$tool" hash --stdin <"$work" 2>"$work/err"); status=$?; err=$(cat "$work/err")
 check "a read error is named, not taken as no input" matches "$status $err" '^1 dessec: read error on standard input: Is a directory$'
 refused 1 'read error' "" des ecb -e --key-file "$work/des.key" --binary --in "$work"
-
-# --- Output files: never destroyed, the owner's alone, replaced only on success
-mkdir "$work/out"
-# Fixed bytes, so that a wrong key's last block is never good padding by chance.
-fixed_bytes() { head -c "$1" /dev/zero | openssl enc -aes-128-ctr -K 000102030405060708090a0b0c0d0e0f -iv 00000000000000000000000000000000; }
-fixed_bytes 20000 > "$work/out/data"; cp "$work/out/data" "$work/out/data.orig"
-cp "$work/des.key" "$work/out/key"
-unchanged() { cmp -s "$work/out/data" "$work/out/data.orig" && cmp -s "$work/out/key" "$work/des.key"; }
-new_files() { ls -A "$work/out" | grep '^\.dessec-'; }
-no_leftovers() { [ -z "$(new_files)" ]; }
-ecb_out=(des ecb --key-file "$work/out/key" --binary)
-refused 2 "--out .* is the file read as --in" "" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out/data"
-check "--out onto --in leaves the data" unchanged
-ln "$work/out/data" "$work/out/hard"
-refused 2 "is the file read as --in" "" "${ecb_out[@]}" -e --in "$work/out/hard" --out "$work/out/data"
-rm "$work/out/hard"
-run_from "$work/out/data" "${ecb_out[@]}" -e --out "$work/out/data"
-check "--out onto standard input: status 2" [ "$status" -eq 2 ]
-check "--out onto standard input: one line" one_line "$err"
-check "and names it" matches "$err" 'is the file read as standard input'
-refused 2 "is the file read as --key-file" "" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out/key"
-check "--out onto the key file leaves both" unchanged
-"$tool" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out/data.enc"; status=$?
-check "a new --out file is written" [ "$status" -eq 0 ]
-check "with the data encrypted" cmp -s "$work/out/data.enc" <(ossl -des-ecb -K "$key" -in "$work/out/data")
-check "a new --out file has mode 0600 under umask 022" [ "$(umask 022; stat -c %a "$work/out/data.enc")" = 600 ]
-(umask 022; "$tool" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out/new.enc")
-check "mode 0600 when the tool itself runs under umask 022" [ "$(stat -c %a "$work/out/new.enc")" = 600 ]
-rm "$work/out/new.enc"
-printf '1111111111111111\n' > "$work/wrong.key"
-refused 1 'bad padding' "" des ecb -d --key-file "$work/wrong.key" --binary --in "$work/out/data.enc" \
-  --out "$work/out/data"
-check "a wrong-key decryption leaves --out as it was" unchanged
-refused 1 'read error' "" "${ecb_out[@]}" -d --in /proc/self/mem --out "$work/out/data"
-check "a read error leaves --out as it was" unchanged
-refused 1 'read error.*Is a directory' "" "${ecb_out[@]}" -e --in "$work" --out "$work/out/data"
-check "an --in folder leaves --out as it was" unchanged
-check "no temporary file is left behind" no_leftovers
-ln -s data.orig "$work/out/link"
-refused 2 'symbolic link' "" "${ecb_out[@]}" -e --in "$work/out/data.enc" --out "$work/out/link"
-check "a symbolic link at --out still points where it pointed" [ "$(readlink "$work/out/link")" = data.orig ]
-check "and its target is unchanged" cmp -s "$work/out/data.orig" "$work/out/data"
-refused 2 'is a folder' "" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out"
-"$tool" "${ecb_out[@]}" -d --in "$work/out/data.enc" --out "$work/out/data"; status=$?
-check "a successful run replaces --out" [ "$status" -eq 0 ]
-check "with the whole decryption" unchanged
-check "with a file of mode 0600" [ "$(stat -c %a "$work/out/data")" = 600 ]
-mkfifo "$work/fifo"
-for signal in TERM HUP; do  # the tool waits on a pipe with its new file open; a signal ends it
-  "$tool" "${ecb_out[@]}" -e --in "$work/fifo" --out "$work/out/data" 2>/dev/null & pid=$!
-  exec 3>"$work/fifo"
-  for _ in $(seq 100); do [ -n "$(new_files)" ] && break; sleep 0.1; done
-  kill -s "$signal" "$pid"; { wait "$pid"; } 2>/dev/null; status=$?
-  exec 3>&-
-  check "SIG$signal while writing ends the tool" [ "$status" -gt 128 ]
-  check "SIG$signal while writing removes the new file" no_leftovers
-  check "SIG$signal while writing leaves --out" unchanged
-done
 
 # --- Input is bounded: /dev/zero fails fast, within little memory
 limit_memory() {  # sanitizers and emulators reserve far more address space than any limit
@@ -369,7 +275,24 @@ done <<'EOF'
 202e \xe2\x80\xae
 2066 \xe2\x81\xa6
 2069 \xe2\x81\xa9
+200b \xe2\x80\x8b
+feff \xef\xbb\xbf
 EOF
+# Every format character (Unicode category Cf) that this machine's Python knows.
+format_characters() {  # raw | escaped
+  python3 - "$1" <<'PY'
+import sys, unicodedata
+points = [c for c in range(0x110000) if unicodedata.category(chr(c)) == "Cf"]
+if sys.argv[1] == "raw":
+    text = "".join(chr(c) for c in points)
+else:
+    text = "".join(("\\u%04x" if c <= 0xFFFF else "\\U%08x") % c for c in points)
+sys.stdout.buffer.write(text.encode())
+PY
+}
+refused 2 "" "" "ab$(format_characters raw)cd"
+check "every format character is escaped" \
+  [ "$err" = "dessec: unknown command 'ab$(format_characters escaped)cd' (see dessec --help)" ]
 run "" $'caf\xc3\xa9'
 check "other characters pass as they are" matches "$err" $'caf\xc3\xa9'
 
@@ -445,5 +368,4 @@ misuse 'whole number' des ecb --encrypt --key-file "$work/des.key" 00112233
 misuse 'binary only' des ecb --encrypt --key-file "$work/des.key" --no-pad 0011223344556677
 misuse 'excludes' verify --stdin --password x "$traditional"
 
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish

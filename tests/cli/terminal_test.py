@@ -7,26 +7,19 @@ the terminal shows are told apart.
 """
 import fcntl
 import os
+import resource
 import select
 import signal
 import subprocess
-import sys
+import tempfile
 import termios
 import time
 
-TOOL = sys.argv[1]
-failures = 0
-
-
-def check(what, condition):
-    global failures
-    if not condition:
-        failures += 1
-        print("FAIL:", what)
+from checks import TOOL, check, finish
 
 
 class Session:
-    def __init__(self, *args, ignored=()):
+    def __init__(self, *args, ignored=(), core=False):
         self.master, slave = os.openpty()
 
         def take_terminal():
@@ -34,6 +27,9 @@ class Session:
             fcntl.ioctl(0, termios.TIOCSCTTY, 0)
             for number in ignored:  # as nohup leaves SIGHUP
                 signal.signal(number, signal.SIG_IGN)
+            if core:  # as `ulimit -c unlimited` leaves it
+                hard = resource.getrlimit(resource.RLIMIT_CORE)[1]
+                resource.setrlimit(resource.RLIMIT_CORE, (hard, hard))
 
         self.proc = subprocess.Popen([TOOL, *args], stdin=slave, stdout=subprocess.PIPE,
                                      stderr=subprocess.PIPE, preexec_fn=take_terminal)
@@ -104,6 +100,25 @@ for name, stop in (("Ctrl-C", lambda s: s.type(b"\x03")), ("Ctrl-\\", lambda s: 
     check(name + ": the signal ends the tool", status < 0)
     check(name + ": echo back after the signal", s.echo_after)
 
+# Ctrl-\\ at the second prompt of seal, with no core size limit: the tool
+# holds a password and a secret key, and dumps no core.
+with tempfile.TemporaryDirectory() as work:
+    os.chdir(work)
+    with open("secret", "w") as secret:
+        secret.write("411c97bc31347c8ccc060620df6e5520fe55fa114eef0bbf\n")
+    s = Session("seal", "--secret-file", "secret", core=True)
+    s.read_until(b"Password: ")
+    s.type(b"hunter2\n")
+    s.read_until(b"Verifying")
+    s.type(b"\x1c")
+    _, wait_status = os.waitpid(s.proc.pid, 0)
+    s.proc.returncode = -signal.SIGQUIT
+    os.close(s.master)
+    check("Ctrl-\\ at a prompt ends the tool", os.WIFSIGNALED(wait_status))
+    check("Ctrl-\\ at a prompt dumps no core", not os.WCOREDUMP(wait_status))
+    check("and leaves no core file", not [name for name in os.listdir(".") if name.startswith("core")])
+    os.chdir("/")
+
 # Ctrl-Z: the tool leads its own session here, so the stop is discarded (an
 # orphaned process group does not stop); the input must be hidden again after.
 s = Session("verify", "ab0ozUNIgzCZ.")
@@ -135,5 +150,4 @@ for args in (("verify", "ab0ozUNIgzCZ."), ("hash",)):
     check("Ctrl-D at the prompt of %s: nothing on stdout" % args[0], out == b"")
     check("Ctrl-D at the prompt of %s: says so" % args[0], b"no password" in err)
 
-print("terminal: %d failed" % failures)
-sys.exit(1 if failures else 0)
+finish("terminal")

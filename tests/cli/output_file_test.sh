@@ -1,0 +1,164 @@
+#!/usr/bin/env bash
+# output_file_test.sh DESSEC: --out as a careful user and an attacker who
+# shares the folder see it: the target is never written through a link nor
+# destroyed, keeps what its owner chose, and a crash leaves nothing behind.
+set -uo pipefail
+tool=$1
+# shellcheck source=lib.sh
+. "$(dirname "$0")/lib.sh"
+
+key=0123456789abcdef
+printf '%s\n' "$key" > "$work/des.key"
+root() { [ "$(id -u)" -eq 0 ]; }
+
+# --- Replaced only on success, never onto what the command reads
+mkdir "$work/out"
+fixed_bytes 20000 > "$work/out/data"; cp "$work/out/data" "$work/out/data.orig"
+chmod 644 "$work/out/data"
+cp "$work/des.key" "$work/out/key"
+unchanged() { cmp -s "$work/out/data" "$work/out/data.orig" && cmp -s "$work/out/key" "$work/des.key"; }
+new_files() { ls -A "$work/out" | grep '^\.dessec-'; }
+no_leftovers() { [ -z "$(new_files)" ]; }
+ecb_out=(des ecb --key-file "$work/out/key" --binary)
+refused 2 "--out .* is the file read as --in" "" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out/data"
+check "--out onto --in leaves the data" unchanged
+run_from "$work/out/data" "${ecb_out[@]}" -e --out "$work/out/data"
+check "--out onto standard input: status 2" [ "$status" -eq 2 ]
+check "--out onto standard input: one line" one_line "$err"
+check "and names it" matches "$err" 'is the file read as standard input'
+refused 2 "is the file read as --key-file" "" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out/key"
+check "--out onto the key file leaves both" unchanged
+"$tool" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out/data.enc"; status=$?
+check "a new --out file is written" [ "$status" -eq 0 ]
+check "with the data encrypted" cmp -s "$work/out/data.enc" <(ossl -des-ecb -K "$key" -in "$work/out/data")
+check "a new --out file has mode 0600 under umask 022" [ "$(umask 022; stat -c %a "$work/out/data.enc")" = 600 ]
+(umask 022; "$tool" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out/new.enc")
+check "mode 0600 when the tool itself runs under umask 022" [ "$(stat -c %a "$work/out/new.enc")" = 600 ]
+rm "$work/out/new.enc"
+printf '1111111111111111\n' > "$work/wrong.key"
+refused 1 'bad padding' "" des ecb -d --key-file "$work/wrong.key" --binary --in "$work/out/data.enc" \
+  --out "$work/out/data"
+check "a wrong-key decryption leaves --out as it was" unchanged
+# Non-dumpable, the tool may open its own memory only as root.
+refused 1 'read error|cannot open' "" "${ecb_out[@]}" -d --in /proc/self/mem --out "$work/out/data"
+check "a read error leaves --out as it was" unchanged
+refused 1 'read error.*Is a directory' "" "${ecb_out[@]}" -e --in "$work" --out "$work/out/data"
+check "an --in folder leaves --out as it was" unchanged
+check "no temporary file is left behind" no_leftovers
+ln -s data.orig "$work/out/link"
+refused 2 'symbolic link' "" "${ecb_out[@]}" -e --in "$work/out/data.enc" --out "$work/out/link"
+check "a symbolic link at --out still points where it pointed" [ "$(readlink "$work/out/link")" = data.orig ]
+check "and its target is unchanged" cmp -s "$work/out/data.orig" "$work/out/data"
+refused 2 'is a folder' "" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out"
+
+# --- What the owner chose stays: owner, group and mode, other names, write protection
+chmod 640 "$work/out/data"
+"$tool" "${ecb_out[@]}" -d --in "$work/out/data.enc" --out "$work/out/data"; status=$?
+check "a successful run replaces --out" [ "$status" -eq 0 ]
+check "with the whole decryption" unchanged
+check "and keeps its mode" [ "$(stat -c %a "$work/out/data")" = 640 ]
+if root; then
+  chown nobody:nogroup "$work/out/data"; chmod 604 "$work/out/data"
+  "$tool" "${ecb_out[@]}" -d --in "$work/out/data.enc" --out "$work/out/data"
+  check "a file of another user keeps its owner, group and mode" \
+    [ "$(stat -c '%U:%G %a' "$work/out/data")" = "nobody:nogroup 604" ]
+  chown root:root "$work/out/data"
+else
+  echo "not root: owner and group not checked"
+fi
+ln "$work/out/data" "$work/out/hard"
+refused 2 "is the file read as --in" "" "${ecb_out[@]}" -e --in "$work/out/hard" --out "$work/out/data"
+refused 2 "other hard links" "" "${ecb_out[@]}" -d --in "$work/out/data.enc" --out "$work/out/data"
+check "a hard-linked target: both names unchanged" \
+  [ "$(stat -c %i "$work/out/data")" = "$(stat -c %i "$work/out/hard")" ]
+check "and their content too" unchanged
+rm "$work/out/hard"
+chmod 444 "$work/out/data"
+refused 2 "write-protected" "" "${ecb_out[@]}" -d --in "$work/out/data.enc" --out "$work/out/data"
+check "a write-protected target is unchanged" unchanged
+check "and still write-protected" [ "$(stat -c %a "$work/out/data")" = 444 ]
+chmod 644 "$work/out/data"
+
+# --- Streams: devices and pipes in place, "-" and the descriptor names as standard streams
+for name in - /dev/stdout /proc/self/fd/1; do
+  "$tool" "${ecb_out[@]}" -e --in - --out "$name" <"$work/out/data" >"$work/stream.enc" 2>"$work/err"
+  status=$?; err=$(cat "$work/err")
+  check "--out $name is standard output" [ "$status" -eq 0 ]
+  check "--out $name: the data encrypted" cmp -s "$work/stream.enc" "$work/out/data.enc"
+done
+check "--out - names no file" [ ! -e ./- ]
+"$tool" "${ecb_out[@]}" -e --in "$work/out/data" --out /dev/fd/3 3>"$work/fd3.enc"; status=$?
+check "--out /dev/fd/3 writes to descriptor 3" [ "$status" -eq 0 ]
+check "the data encrypted" cmp -s "$work/fd3.enc" "$work/out/data.enc"
+"$tool" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out/data.new" >&-; status=$?
+check "an unused closed standard output is no error" [ "$status" -eq 0 ]
+check "and the file is written" cmp -s "$work/out/data.new" "$work/out/data.enc"
+if root; then
+  null_alias=$work/null-alias
+  mknod "$null_alias" c "$((0x$(stat -c %t /dev/null)))" "$((0x$(stat -c %T /dev/null)))"
+  refused 2 "is the file read as --in" "" "${ecb_out[@]}" -e --in /dev/null --out "$null_alias"
+  run_from /dev/null "${ecb_out[@]}" -e --out "$null_alias"
+  check "an alias of the device on standard input is refused" \
+    matches "$status $err" '^2 .*is the file read as standard input'
+else
+  echo "not root: device aliases not checked"
+fi
+
+# --- Never through a link swapped in: a racing helper, and the opens themselves
+python3 -c 'import socket, sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])' "$work/out/socket"
+cp "$work/out/data.orig" "$work/out/victim"
+swap() {  # a socket and a link to the victim, in turn, at "target"
+  cd "$work/out" || exit
+  while :; do
+    ln -f socket s.new && mv -fT s.new target
+    ln -sfn victim l.new && mv -fT l.new target
+  done
+}
+swap & swapper=$!
+for _ in $(seq 40); do
+  "$tool" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out/target" 2>/dev/null
+done
+kill "$swapper"; wait "$swapper" 2>/dev/null
+check "a link swapped in for a socket is never written through" cmp -s "$work/out/victim" "$work/out/data.orig"
+mkfifo "$work/out/fifo"
+# Only root may read the arguments of a non-dumpable process's calls.
+if root && command -v strace >/dev/null && strace -f -o /dev/null true 2>/dev/null; then
+  (exec 3<>"$work/out/fifo"
+   strace -f -e trace=open,openat -o "$work/trace" "$tool" "${ecb_out[@]}" -e --in "$work/out/data" \
+     --out "$work/out/fifo" 2>/dev/null)
+  opens=$(grep -F "\"$work/out/fifo\"" "$work/trace")
+  safe_opens() {
+    [ -n "$opens" ] && ! grep -v O_NOFOLLOW <<<"$opens" | grep -q . && ! matches "$opens" 'O_TRUNC|O_CREAT'
+  }
+  check "the target is opened without following a link, creating or truncating" safe_opens
+else
+  echo "no strace or not root: the opens of the target not checked"
+fi
+
+# --- A crash or a signal while writing leaves no part of the new file
+# The tool reads from a pipe that holds one chunk and stays open: it has
+# written the chunk and waits for more when the signal comes.
+# The tool is non-dumpable: only root sees its open files.
+tool_writing() {  # tool_writing PID: the new file is open
+  ls -l "/proc/$1/fd" 2>/dev/null | grep -q -- "-> $work/out/" || ! root
+}
+fixed_bytes 16384 > "$work/chunk"
+mkfifo "$work/in.fifo"
+for signal in KILL TERM HUP USR1 USR2 ALRM XFSZ PIPE; do  # INT: ignored in a background job
+  "$tool" "${ecb_out[@]}" -e --in "$work/in.fifo" --out "$work/out/data" 2>/dev/null & pid=$!
+  exec 3>"$work/in.fifo"
+  cat "$work/chunk" >&3
+  for _ in $(seq 200); do sleep 0.05; tool_writing "$pid" && break; done
+  kill -s "$signal" "$pid"
+  [ "$signal" = PIPE ] && { sleep 0.1; kill -s KILL "$pid"; }  # ignored: a closed pipe is a write error
+  { wait "$pid"; } 2>/dev/null; status=$?
+  exec 3>&-
+  check "SIG$signal while writing ends the tool" [ "$status" -gt 128 ]
+  check "SIG$signal while writing leaves no new file" no_leftovers
+  check "SIG$signal while writing leaves --out" unchanged
+done
+(ulimit -f 8; "$tool" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out/data" 2>/dev/null)
+check "a file size limit hit while writing leaves --out" unchanged
+check "and no new file" no_leftovers
+
+finish
