@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # check_dll.sh DLL: checks what a Windows caller sees of a cross-built
-# dessec.dll, 32-bit or 64-bit (scripts/windows.sh builds it, with its symbol
-# table): exactly the 13 exports, by name, ordinals 1 to 13 in the byte order
-# of the names; our own DllMain behind the C runtime's entry point; on
+# dessec.dll, 32-bit or 64-bit (as built, with its symbol table): exactly
+# the 13 exports, by name, ordinals 1 to 13 in the byte order of the names; our own DllMain behind the C runtime's entry point; on
 # 64-bit Windows, dh's carry-chain code.
 # check_imports.sh checks the DLLs it needs.
 set -euo pipefail
