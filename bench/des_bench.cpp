@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr unsigned request_len = 8192;
+constexpr unsigned request_len = DESSEC_DES_MAX_LEN;
 
 struct des_inputs {
     char key[8] = {0x01, 0x23, 0x45, 0x67, char(0x89), char(0xab), char(0xcd), char(0xef)};

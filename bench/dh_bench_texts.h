@@ -17,7 +17,7 @@ struct dh_texts {
     dh_texts()
     {
         std::string peer_secret = "3b9e0c71d24a68f5e0b7c3192d8a4f6e517c0b3d9a2e8f41";
-        char out[49] = {};
+        char out[DESSEC_KEY_BUFFER] = {};
         dh(three.data(), peer_secret.data(), modulus.data(), out);
         peer_public = out;
     }

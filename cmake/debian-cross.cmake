@@ -1,9 +1,11 @@
 # Cross-builds for another Debian architecture with Debian's cross compilers,
-# and runs the programs under qemu's user-mode emulation. scripts/cross.sh
-# sets both variables:
+# and runs the programs under qemu's user-mode emulation (the arm64, s390x
+# and i386 presets):
 #   DESSEC_CROSS_ARCH     arm64, s390x or i386 (Debian's name)
 #   DESSEC_CROSS_SYSROOT  Debian's packages of the target's libraries
-#                         (OpenSSL, crypt, GoogleTest) unpacked into a folder
+#                         (OpenSSL, crypt, GoogleTest) unpacked into a folder;
+#                         by default scripts/apt-private.sh fetches and
+#                         unpacks them once, into a cache of its own.
 # The C runtime comes from the cross compiler's own tree, /usr/TRIPLET.
 set(CMAKE_TRY_COMPILE_PLATFORM_VARIABLES DESSEC_CROSS_ARCH DESSEC_CROSS_SYSROOT)
 
@@ -24,6 +26,17 @@ elseif(DESSEC_CROSS_ARCH STREQUAL "i386")
   set(qemu qemu-i386)
 else()
   message(FATAL_ERROR "DESSEC_CROSS_ARCH is '${DESSEC_CROSS_ARCH}': arm64, s390x or i386")
+endif()
+# Fetched once a configuration, so that new package versions are taken.
+get_property(in_try_compile GLOBAL PROPERTY IN_TRY_COMPILE)
+get_property(fetched_sysroot GLOBAL PROPERTY DESSEC_FETCHED_SYSROOT)
+if(NOT DESSEC_CROSS_SYSROOT AND NOT in_try_compile AND NOT fetched_sysroot)
+  execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/apt-private.sh sysroot ${DESSEC_CROSS_ARCH}
+    OUTPUT_VARIABLE fetched_sysroot OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+  set_property(GLOBAL PROPERTY DESSEC_FETCHED_SYSROOT ${fetched_sysroot})
+endif()
+if(NOT DESSEC_CROSS_SYSROOT)
+  set(DESSEC_CROSS_SYSROOT ${fetched_sysroot})
 endif()
 if(NOT IS_DIRECTORY "${DESSEC_CROSS_SYSROOT}/usr/lib/${multiarch}")
   message(FATAL_ERROR "DESSEC_CROSS_SYSROOT '${DESSEC_CROSS_SYSROOT}' holds no ${multiarch} libraries")

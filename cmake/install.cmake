@@ -12,7 +12,14 @@ install(TARGETS dessec EXPORT dessecTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT lib NAMELINK_COMPONENT dev
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
   PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT dev)
-install(EXPORT dessecTargets NAMESPACE dessec:: DESTINATION ${DESSEC_CMAKE_DIR} COMPONENT dev)
+# The CMake package and dessec.pc: on Windows a component of their own,
+# which the zip leaves out.
+set(dessec_config_component dev)
+if(WIN32)
+  set(dessec_config_component config)
+endif()
+install(EXPORT dessecTargets NAMESPACE dessec:: DESTINATION ${DESSEC_CMAKE_DIR}
+  COMPONENT ${dessec_config_component})
 
 configure_package_config_file(cmake/dessecConfig.cmake.in
   ${CMAKE_CURRENT_BINARY_DIR}/dessecConfig.cmake
@@ -21,7 +28,7 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/dessecConfigVersion
   COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/dessecConfig.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/dessecConfigVersion.cmake
-  DESTINATION ${DESSEC_CMAKE_DIR} COMPONENT dev)
+  DESTINATION ${DESSEC_CMAKE_DIR} COMPONENT ${dessec_config_component})
 
 # dessec.pc finds its prefix from its own place, so the installed tree works
 # wherever --prefix puts it.
@@ -32,7 +39,7 @@ file(RELATIVE_PATH DESSEC_PC_LIBDIR ${CMAKE_INSTALL_PREFIX} ${CMAKE_INSTALL_FULL
 file(RELATIVE_PATH DESSEC_PC_INCLUDEDIR ${CMAKE_INSTALL_PREFIX} ${CMAKE_INSTALL_FULL_INCLUDEDIR})
 configure_file(cmake/dessec.pc.in ${CMAKE_CURRENT_BINARY_DIR}/dessec.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/dessec.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
-  COMPONENT dev)
+  COMPONENT ${dessec_config_component})
 
 if(DESSEC_BUILD_TOOL)
   install(TARGETS dessec-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)

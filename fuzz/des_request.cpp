@@ -11,7 +11,7 @@ using namespace dessec_fuzz;
 
 namespace {
 
-constexpr unsigned max_request = 8192;
+constexpr unsigned max_request = DESSEC_DES_MAX_LEN;
 
 struct outcome {
     int status;

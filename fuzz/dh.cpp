@@ -18,8 +18,8 @@ using namespace dessec_fuzz;
 namespace {
 
 constexpr std::size_t width = 25;
-constexpr std::size_t any_output = 51;
-constexpr std::size_t group_output = 49;
+constexpr std::size_t any_output = DESSEC_DH_OUT_BUFFER;
+constexpr std::size_t group_output = DESSEC_KEY_BUFFER;
 constexpr char untouched = 'x';
 
 // The text is cut where dh stops reading it, and its last character becomes
@@ -33,7 +33,7 @@ std::string odd_modulus(std::string text, bool digits, unsigned pick)
     std::size_t read = 0;
     while (read < text.size() && static_cast<signed char>(text[read]) > 0)
         ++read;
-    text.resize(digits ? read : std::min<std::size_t>(read, 48));
+    text.resize(digits ? read : std::min<std::size_t>(read, DESSEC_SECRET_KEY_DIGITS));
     if (digits && text.size() >= 50)
         text[text.size() - 50] = static_cast<char>('0' + static_cast<unsigned char>(text[text.size() - 50]) % 8);
     const char odd = "3579bdfBDF"[pick % 10];

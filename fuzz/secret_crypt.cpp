@@ -25,7 +25,7 @@ outcome run(hex_call call, const std::string &buffer, const std::string &passwd)
     return {result, std::string(text.get(), buffer.size())};
 }
 
-// Lengths 16k and 16k + 1 for k up to 1024: whole DES blocks of at most 8192 bytes.
+// Lengths 16k and 16k + 1 for k up to 1024: whole DES blocks of at most DESSEC_DES_MAX_LEN bytes.
 bool accepted(std::size_t len)
 {
     return len % 16 <= 1 && len / 16 <= 1024;
@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t siz
     // A text of 16 kB costs a hundred short ones: most inputs have the sizes
     // of real secrets, and one in 32 is around the longest.
     if (shape == 0)
-        text = stretched(text, 16384 - 32 + number % 48);
+        text = stretched(text, DESSEC_HEX_MAX_DIGITS - 32 + number % 48);
     else if (shape < 12)  // a secret key or a record of it, with at most 4 further blocks
         text = stretched(text, 16 * (number % 8 + 1) + number / 8 % 2);
     else if (shape < 22)  // a length that the calls accept

@@ -12,8 +12,8 @@ using namespace dessec_fuzz;
 
 namespace {
 
-constexpr std::size_t key_digits = 48;
-constexpr std::size_t record_digits = 64;
+constexpr std::size_t key_digits = DESSEC_SECRET_KEY_DIGITS;
+constexpr std::size_t record_digits = DESSEC_RECORD_DIGITS;
 constexpr std::size_t check_digits = 16;
 
 struct outcome {

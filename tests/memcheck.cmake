@@ -1,7 +1,7 @@
 # Every unit test binary also runs whole under valgrind memcheck, labelled
 # `memcheck`: any invalid access, uninitialised read or definite or indirect
 # leak fails it. The tests belong to a configuration of their own, so that a
-# plain ctest leaves them out; scripts/memcheck.sh runs them with
+# plain ctest leaves them out; the memcheck test preset runs them with
 # `ctest -C memcheck -L memcheck`. Randomized loops run at 2% of their rounds,
 # as valgrind makes the bit-serial arithmetic very slow.
 # The sanitizer builds have their own checks, and valgrind cannot run them

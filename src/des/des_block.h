@@ -3,9 +3,11 @@
 
 #include <cstdint>
 
+#include "dessec.h"
+
 namespace dessec {
 
-inline constexpr unsigned int des_max_request_length = 8192;
+inline constexpr unsigned int des_max_request_length = DESSEC_DES_MAX_LEN;
 
 inline constexpr std::int32_t des_chaining_cbc = 0;
 inline constexpr std::int32_t des_chaining_ecb = 1;

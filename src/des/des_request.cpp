@@ -5,6 +5,7 @@
 #include <openssl/crypto.h>
 #include <openssl/des.h>
 
+#include "common/byte_order.h"
 #include "dessec.h"
 
 namespace dessec {
@@ -13,22 +14,6 @@ namespace {
 bool length_is_acceptable(unsigned int len)
 {
     return len % 8 == 0 && len <= des_max_request_length;
-}
-
-// A block is two 32-bit words, bytes 0-3 and 4-7, each little-endian: the
-// form in which libcrypto's block function takes it, on any host. Built by
-// shifts, never by copying bytes into a word, which would take the host's order.
-std::uint32_t load_le32(const unsigned char *p)
-{
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
-}
-
-void store_le32(unsigned char *p, std::uint32_t v)
-{
-    p[0] = static_cast<unsigned char>(v);
-    p[1] = static_cast<unsigned char>(v >> 8);
-    p[2] = static_cast<unsigned char>(v >> 16);
-    p[3] = static_cast<unsigned char>(v >> 24);
 }
 
 // The words of the last block, plaintext when decrypting, are wiped.

@@ -5,12 +5,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "dessec.h"
+
 namespace dessec {
 
 inline constexpr std::int32_t dh_width = 25;          // bytes of every number in a dh call
 inline constexpr std::int32_t dh_slot_size = 1024;    // room of a number slot; widths 1 to 1024 work
-inline constexpr int dh_secret_digits = 48;           // digits of a secret key
-inline constexpr int dh_key_text_size = 49;           // bytes of a key text buffer, NUL included
+inline constexpr int dh_secret_digits = DESSEC_SECRET_KEY_DIGITS;  // digits of a secret key
+inline constexpr int dh_key_text_size = DESSEC_KEY_BUFFER;         // bytes of a key text buffer, NUL included
 
 // The state of one dh call. Numbers are unsigned, most significant byte
 // first, and only the first `width` bytes of a slot take part. The loop state

@@ -7,7 +7,7 @@
 // code of its own (montgomery_processor.h), they take it.
 #pragma once
 
-#include "dh/montgomery.h"
+#include "dh/montgomery_generic.h"
 #include "dh/montgomery_processor.h"
 
 namespace dessec::mont {

@@ -8,6 +8,8 @@
 #include <openssl/crypto.h>
 #include <openssl/md5.h>
 
+#include "common/byte_order.h"
+
 namespace dessec {
 namespace {
 
@@ -96,14 +98,6 @@ void build_message(iteration_message &m, unsigned kind, const unsigned char *p, 
     const std::uint64_t bits = std::uint64_t{len} * 8;
     for (int i = 0; i < 8; ++i)
         m.bytes[m.blocks * MD5_CBLOCK - 8 + i] = static_cast<unsigned char>(bits >> (8 * i));
-}
-
-void store_le32(unsigned char *p, std::uint32_t w)
-{
-    p[0] = static_cast<unsigned char>(w);
-    p[1] = static_cast<unsigned char>(w >> 8);
-    p[2] = static_cast<unsigned char>(w >> 16);
-    p[3] = static_cast<unsigned char>(w >> 24);
 }
 
 // The 1000 iterations on prebuilt, padded messages: each digest goes straight

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "common/crypt64_alphabet.h"
+#include "dessec.h"
 
 namespace dessec {
 
@@ -36,7 +37,7 @@ void salted_des_iterate(const unsigned char in[8], unsigned char out[8], std::ui
 
 // ---------------------------------------------------------------- crypt formats
 
-inline constexpr std::size_t passwd_crypt_output_size = 21;
+inline constexpr std::size_t passwd_crypt_output_size = DESSEC_CRYPT_BUFFER;
 inline constexpr std::size_t md5_crypt_output_size = 120;
 
 // The DES-based hash text of a password under a two-character or "_" setting,

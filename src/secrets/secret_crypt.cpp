@@ -13,8 +13,8 @@ namespace dessec {
 namespace {
 
 constexpr std::size_t key_password_chars = 8;
-constexpr std::size_t record_digits = 64;
-constexpr std::size_t secret_key_digits = 48;
+constexpr std::size_t record_digits = DESSEC_RECORD_DIGITS;
+constexpr std::size_t secret_key_digits = DESSEC_SECRET_KEY_DIGITS;
 constexpr std::size_t check_digits = 16;
 
 // DES-CBC over the bytes that the text encodes, from a zero vector, written

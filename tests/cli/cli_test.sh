@@ -143,9 +143,9 @@ check "a password of 4096 bytes is taken" [ "$status" -eq 1 -a "$out" = mismatch
 printf 'y' >> "$work/long.pw"
 run_from "$work/long.pw" verify --stdin "$traditional"
 check "a password of 4097 bytes is refused, naming the limit" matches "$status $err" '^2 .*limit of 4096 bytes'
-head -c 16400 /dev/zero | tr '\0' 0 > "$work/long.hex"
+head -c $((DESSEC_HEX_MAX_DIGITS + 16)) /dev/zero | tr '\0' 0 > "$work/long.hex"
 run_from "$work/long.hex" encrypt-hex --password-file "$work/pw" -
-check "encrypt-hex stops at 16384 digits" matches "$status $err" '^2 .*limit of 16384 bytes'
+check "encrypt-hex stops at $DESSEC_HEX_MAX_DIGITS digits" matches "$status $err" "^2 .*limit of $DESSEC_HEX_MAX_DIGITS bytes"
 head -c 2097168 /dev/zero | tr '\0' 0 > "$work/long.hex"
 run_from "$work/long.hex" des ecb -e --key-file "$work/des.key"
 check "des hex mode stops at 1 MiB of data" matches "$status $err" '^2 .*limit of 1048576 bytes.*--binary'
@@ -297,7 +297,7 @@ run "" $'caf\xc3\xa9'
 check "other characters pass as they are" matches "$err" $'caf\xc3\xa9'
 
 # --- des --binary equals openssl enc, in both directions, with and without padding
-for size in 0 1 8 8191 8192 8193 1048576; do
+for size in 0 1 8 $((DESSEC_DES_MAX_LEN - 1)) "$DESSEC_DES_MAX_LEN" $((DESSEC_DES_MAX_LEN + 1)) 1048576; do
   head -c "$size" /dev/urandom > "$work/plain"
   for mode in ecb cbc; do
     ivs=(); ossl_iv=()
@@ -319,7 +319,7 @@ for size in 0 1 8 8191 8192 8193 1048576; do
     done
   done
 done
-fixed_bytes 16384 > "$work/plain"
+fixed_bytes $((2 * DESSEC_DES_MAX_LEN)) > "$work/plain"
 ossl -des-cbc -K "$key" -iv "$iv" -nopad -in "$work/plain" -out "$work/unpadded"
 "$tool" des cbc -d --key-file "$work/des.key" --iv "$iv" --binary <"$work/unpadded" >"$work/back" 2>"$work/err"
 status=$?; err=$(cat "$work/err"); out=""

@@ -142,7 +142,7 @@ fi
 tool_writing() {  # tool_writing PID: the new file is open
   ls -l "/proc/$1/fd" 2>/dev/null | grep -q -- "-> $work/out/" || ! root
 }
-fixed_bytes 16384 > "$work/chunk"
+fixed_bytes $((16 * 1024)) > "$work/chunk"
 mkfifo "$work/in.fifo"
 for signal in KILL TERM HUP USR1 USR2 ALRM XFSZ PIPE; do  # INT: ignored in a background job
   "$tool" "${ecb_out[@]}" -e --in "$work/in.fifo" --out "$work/out/data" 2>/dev/null & pid=$!

@@ -52,7 +52,7 @@ with tempfile.TemporaryDirectory() as work:
                             preexec_fn=unlimited_core)
     proc.stdin.write(encrypt.stdout[:32768])
     proc.stdin.flush()
-    plaintext = proc.stdout.read(8192)  # the tool decrypts what it was given and waits for more
+    plaintext = proc.stdout.read(4096)  # the tool decrypts what it was given and waits for more
     proc.send_signal(signal.SIGQUIT)
     _, wait_status = os.waitpid(proc.pid, 0)
     proc.returncode = -signal.SIGQUIT

@@ -11,6 +11,6 @@ for direction in -e -d; do
   rss=$(head -c 1073741824 /dev/zero | /usr/bin/time -o "$work/rss" -f %M \
         "$tool" des cbc "$direction" --key-file "$work/key" --binary --no-pad >/dev/null; cat "$work/rss")
   echo "des cbc $direction --binary, 1 GiB: max RSS $rss KB"
-  [ "$rss" -lt 16384 ] || failures=$((failures + 1))
+  [ "$rss" -lt $((16 * 1024)) ] || failures=$((failures + 1))
 done
 [ "$failures" -eq 0 ]

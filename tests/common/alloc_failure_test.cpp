@@ -99,7 +99,7 @@ TEST(AllocationFailure, HexSecretCallsReturn0WithTheTextUntouched)
 {
     const std::string sealed = run_text_call(xencrypt, record_plain).buffers[0].c_str();
     std::string opened_record = buffer_of(record_plain);
-    opened_record[48] = '\0';
+    opened_record[DESSEC_SECRET_KEY_DIGITS] = '\0';
 
     struct text_case {
         const char *name;
@@ -154,8 +154,8 @@ TEST(AllocationFailure, KeyGeneratorReturnsMinus1WithAnEmptyPublicKey)
             const std::string secret = secret_of(o);
             EXPECT_EQ(secret.size(), 48u);
             EXPECT_EQ(secret.find_first_not_of("0123456789abcdef"), std::string::npos) << secret;
-            EXPECT_EQ(o.buffers[0].substr(48), '\0' + std::string(buffer_size - 49, '#'));
-            EXPECT_EQ(o.buffers[1], std::string(49, '\0') + std::string(buffer_size - 49, '#'));
+            EXPECT_EQ(o.buffers[0].substr(DESSEC_SECRET_KEY_DIGITS), '\0' + std::string(buffer_size - DESSEC_KEY_BUFFER, '#'));
+            EXPECT_EQ(o.buffers[1], std::string(DESSEC_KEY_BUFFER, '\0') + std::string(buffer_size - DESSEC_KEY_BUFFER, '#'));
         });
     EXPECT_EQ(allocations, 1);
 

@@ -160,7 +160,7 @@ void run_secret_calls(const work_case &c, tally &t)
     const std::string opened = call_on_copy(xdecrypt, c.sealed_record, c.passwd, result);
     t.check("xdecrypt", result == 1 && opened == c.record);
     const std::string key = call_on_copy(decrypt_secret_key, c.sealed_record, c.passwd, result);
-    t.check("decrypt_secret_key", result == 1 && key == c.record.substr(0, 48));
+    t.check("decrypt_secret_key", result == 1 && key == c.record.substr(0, DESSEC_SECRET_KEY_DIGITS));
 }
 
 // The two hashes of one thread come back in the same buffer, which shows
@@ -190,10 +190,10 @@ void run_dh_calls(const work_case &c, tally &t)
 {
     t.check("dh", power(c.other_public, c.own_secret, group_modulus) == c.common_key);
 
-    char secret[49], public_key[49];
+    char secret[DESSEC_KEY_BUFFER], public_key[DESSEC_KEY_BUFFER];
     const int status = dh_keysGenerator(secret, public_key);
     const std::string s = secret, p = public_key;
-    t.check("dh_keysGenerator", status == 0 && s.size() == 48 && !p.empty() && p.size() <= 48
+    t.check("dh_keysGenerator", status == 0 && s.size() == DESSEC_SECRET_KEY_DIGITS && !p.empty() && p.size() <= DESSEC_SECRET_KEY_DIGITS
                                     && (s + p).find_first_not_of("0123456789abcdef") == std::string::npos);
     t.key_pairs.emplace_back(s, p);
 }

@@ -64,8 +64,8 @@ void expect_key_text(const std::string &buffer, std::size_t min_len, std::size_t
     EXPECT_LE(text.size(), max_len);
     EXPECT_EQ(text.size() % 2, 0u);
     EXPECT_EQ(text.find_first_not_of("0123456789abcdef"), std::string::npos) << text;
-    EXPECT_EQ(buffer.substr(text.size(), 49 - text.size()), std::string(49 - text.size(), '\0'));
-    EXPECT_EQ(buffer.substr(49), std::string(15, '#'));
+    EXPECT_EQ(buffer.substr(text.size(), DESSEC_KEY_BUFFER - text.size()), std::string(DESSEC_KEY_BUFFER - text.size(), '\0'));
+    EXPECT_EQ(buffer.substr(DESSEC_KEY_BUFFER), std::string(64 - DESSEC_KEY_BUFFER, '#'));
 }
 
 int failing_bytes(unsigned char *, int) { return 0; }
@@ -206,8 +206,8 @@ TEST(DhKeys, PublicKeyIsThreeToTheSecretInLowerCase)
 {
     const key_pair k = make_key_pair();
     ASSERT_EQ(k.status, 0);
-    expect_key_text(k.secret_buffer, 48, 48);
-    expect_key_text(k.public_buffer, 2, 48);
+    expect_key_text(k.secret_buffer, DESSEC_SECRET_KEY_DIGITS, DESSEC_SECRET_KEY_DIGITS);
+    expect_key_text(k.public_buffer, 2, DESSEC_SECRET_KEY_DIGITS);
     EXPECT_EQ(lower(run_dh("3", k.secret(), group_modulus).out), k.public_key());
     EXPECT_EQ(run_dh(k.public_key(), "1", group_modulus).out, printed(value_of(k.public_key()).get()));
 }
@@ -258,8 +258,8 @@ TEST(DhKeys, FailingRandomGeneratorClearsBothBuffers)
     const key_pair k = make_key_pair();
     RAND_set_rand_method(saved);
     EXPECT_EQ(k.status, -1);
-    EXPECT_EQ(k.secret_buffer, std::string(49, '\0') + std::string(15, '#'));
-    EXPECT_EQ(k.public_buffer, std::string(49, '\0') + std::string(15, '#'));
+    EXPECT_EQ(k.secret_buffer, std::string(DESSEC_KEY_BUFFER, '\0') + std::string(64 - DESSEC_KEY_BUFFER, '#'));
+    EXPECT_EQ(k.public_buffer, std::string(DESSEC_KEY_BUFFER, '\0') + std::string(64 - DESSEC_KEY_BUFFER, '#'));
 }
 
 TEST(DhKeys, AllocationFailureWritesNothingAndLeavesThePublicKeyEmpty)
@@ -273,8 +273,8 @@ TEST(DhKeys, AllocationFailureWritesNothingAndLeavesThePublicKeyEmpty)
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.base + run.exponent + run.modulus, "ABC1FD4");
     EXPECT_EQ(k.status, -1);
-    expect_key_text(k.secret_buffer, 48, 48);
-    EXPECT_EQ(k.public_buffer, std::string(49, '\0') + std::string(15, '#'));
+    expect_key_text(k.secret_buffer, DESSEC_SECRET_KEY_DIGITS, DESSEC_SECRET_KEY_DIGITS);
+    EXPECT_EQ(k.public_buffer, std::string(DESSEC_KEY_BUFFER, '\0') + std::string(64 - DESSEC_KEY_BUFFER, '#'));
 }
 
 // Key generation works on copies of the header's read-only texts: they

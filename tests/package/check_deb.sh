@@ -12,7 +12,7 @@ version=$2
 root=$(cd "$(dirname "$0")/../.." && pwd)
 consumer=$root/tests/package/consumer
 packages=(libdessec0 libdessec-dev dessec python3-dessec)
-[ "$(id -u)" -eq 0 ] || { echo "check_deb.sh installs packages: run it as root"; exit 1; }
+[ "$(id -u)" -eq 0 ] || { echo "check_deb.sh installs packages: run it as root"; exit 77; }
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -22,10 +22,10 @@ fail() { echo "packages: $*"; status=1; }
 
 command -v lintian >/dev/null || "$root/scripts/install-missing.sh" lintian
 # Root is what installs the packages below; lintian only warns of it.
-lintian --fail-on error,warning "$debs"/dessec*.deb 2> >(grep -v 'running with root privileges' >&2) \
+lintian --fail-on error,warning "$debs"/*.deb 2> >(grep -v 'running with root privileges' >&2) \
   || fail "lintian finds errors or warnings in the packages"
 
-apt-get install -y -qq "$debs"/dessec*.deb >/dev/null
+apt-get install -y -qq "$debs"/*.deb >/dev/null
 installed=$(dpkg -L "${packages[@]}" | sort -u)
 
 # Each package states the licence of LICENSE in its copyright file.

@@ -1,22 +1,21 @@
 #!/usr/bin/env bash
-# check_dll.sh DLL: checks what a Windows caller sees of a cross-built
-# dessec.dll, 32-bit or 64-bit (scripts/windows.sh builds it, with its symbol
-# table): exactly the 13 exports, by name, ordinals 1 to 13 in the byte order
-# of the names; our own DllMain behind the C runtime's entry point; on
+# [OBJDUMP=.. NM=..] check_dll.sh DLL: checks what a Windows caller sees of a cross-built
+# dessec.dll, 32-bit or 64-bit (as built, with its symbol table): exactly
+# the 13 exports, by name, ordinals 1 to 13 in the byte order of the names; our own DllMain behind the C runtime's entry point; on
 # 64-bit Windows, dh's carry-chain code.
 # check_imports.sh checks the DLLs it needs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-dll=$1
+dll=$1 objdump=${OBJDUMP:-objdump} nm=${NM:-nm}
 # 32-bit symbols carry a leading underscore, and __stdcall ones their
 # argument bytes.
-if objdump -f "$dll" | grep -q 'file format pei-x86-64'; then
-  target=x86_64-w64-mingw32 dll_main=DllMain startup=DllMainCRTStartup
+if "$objdump" -f "$dll" | grep -q 'file format pei-x86-64'; then
+  target=x64 dll_main=DllMain startup=DllMainCRTStartup
 else
-  target=i686-w64-mingw32 dll_main=_DllMain@12 startup=_DllMainCRTStartup@12
+  target=x86 dll_main=_DllMain@12 startup=_DllMainCRTStartup@12
 fi
-headers=$("$target-objdump" -p "$dll")
-symbols=$("$target-objdump" -t "$dll")
+headers=$("$objdump" -p "$dll")
+symbols=$("$objdump" -t "$dll")
 
 status=0
 fail() { echo "dessec.dll: $*"; status=1; }
@@ -45,13 +44,13 @@ dllmain_file=$(echo "$symbols" | awk '/\(scl 103\)/ {file = $NF}
   /\(sec +[1-9][0-9]*\)/ && /\(scl +2\)/ && $NF == dll_main {print file}' dll_main=$dll_main)
 [ "$dllmain_file" = dll_main.cpp ] || fail "$dll_main comes from '${dllmain_file:-nowhere}', not dll_main.cpp"
 entry=$(echo "$headers" | awk '/^AddressOfEntryPoint/ {e = $2} /^ImageBase/ {b = $2} END {print e, b}')
-startup_address=$("$target-nm" "$dll" | awk '$3 == startup {print $1}' startup=$startup)
+startup_address=$("$nm" "$dll" | awk '$3 == startup {print $1}' startup=$startup)
 [ "$(printf '%0*x' ${#startup_address} $((16#${entry% *} + 16#${entry#* })))" = "$startup_address" ] \
   || fail "the entry point is not the C runtime's $startup"
 
 # 64-bit: dh's carry-chain code is in, for processors with BMI2 and ADX.
-if [ "$target" = x86_64-w64-mingw32 ]; then
-  chains=$("$target-objdump" -d --no-show-raw-insn "$dll" \
+if [ "$target" = x64 ]; then
+  chains=$("$objdump" -d --no-show-raw-insn "$dll" \
     | grep -cE '^ +[0-9a-f]+:[[:space:]]+(adox|adcx|mulx) ' || true)
   [ "$chains" -gt 0 ] || fail "no mulx/adcx/adox instructions: dh's carry-chain code is missing"
 fi

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# check_imports.sh FILE...: checks that each Windows binary (DLL or program,
+# [OBJDUMP=..] check_imports.sh FILE...: checks that each Windows binary (DLL or program,
 # 32-bit or 64-bit) imports only DLLs that come with Windows, so that it runs
 # from a folder of its own: no libcrypto, libstdc++, libgcc or winpthread
 # DLL beside it; and that none asks for a Windows newer than Vista.
@@ -7,7 +7,7 @@ set -euo pipefail
 system_dlls='kernel32|msvcrt|advapi32|bcrypt|user32|ws2_32|crypt32|ntdll'
 status=0
 for file in "$@"; do
-  headers=$(x86_64-w64-mingw32-objdump -p "$file")
+  headers=$("${OBJDUMP:-objdump}" -p "$file")
   imports=$(echo "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | sort -f | uniq)
   # Windows refuses a program that asks for a newer system than it is;
   # Vista is 6.0.

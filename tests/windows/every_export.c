@@ -98,7 +98,7 @@ static void check_des(void)
 static void check_hex_and_secrets(void)
 {
     unsigned char bytes[4];
-    char hex[9], record[65], secret[33], sealed[33];
+    char hex[9], record[DESSEC_RECORD_BUFFER], secret[33], sealed[33];
     hex2bin(4, "DEADbeef", bytes);
     bin2hex(4, bytes, hex);
     check(same_bytes(bytes, "\xde\xad\xbe\xef", 4) && same_text(hex, "deadbeef"), "hex2bin and bin2hex");
@@ -115,16 +115,17 @@ static void check_hex_and_secrets(void)
 
 static void check_dh(void)
 {
-    char base[2], exponent[49], modulus[49], out[51];
-    char secret_a[49], public_a[49], secret_b[49], public_b[49], common_a[51], common_b[51];
-    const char *group = "d4a0ba0250b6fd2ec626e7efd637df76c716e22d0944b88b";
+    char base[2], exponent[DESSEC_KEY_BUFFER], modulus[DESSEC_KEY_BUFFER], out[DESSEC_DH_OUT_BUFFER];
+    char secret_a[DESSEC_KEY_BUFFER], public_a[DESSEC_KEY_BUFFER], secret_b[DESSEC_KEY_BUFFER], public_b[DESSEC_KEY_BUFFER];
+    char common_a[DESSEC_DH_OUT_BUFFER], common_b[DESSEC_DH_OUT_BUFFER];
+    const char *group = DESSEC_DH_MODULUS;
     copy_text(base, "3");
     copy_text(exponent, "0123456789abcdef0123456789abcdef0123456789abcdef");
     copy_text(modulus, group);
     dh(base, exponent, modulus, out);
     check(same_text(out, "0893B637888AAA67C2507A72DCE1D4107D4523D579CBB14A"), "dh");
     check(dh_keysGenerator(secret_a, public_a) == 0 && dh_keysGenerator(secret_b, public_b) == 0
-              && text_length(secret_a) == 48 && !same_text(secret_a, secret_b),
+              && text_length(secret_a) == DESSEC_SECRET_KEY_DIGITS && !same_text(secret_a, secret_b),
           "dh_keysGenerator");
     copy_text(modulus, group);
     dh(public_b, secret_a, modulus, common_a);

@@ -93,7 +93,7 @@ static void check_hex_and_secrets(void)
 {
     unsigned char bytes[4];
     char hex[9];
-    char record[65] = "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
+    char record[DESSEC_RECORD_BUFFER] = "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
     ((hex2bin_fn)by_name("hex2bin"))(4, "DEADbeef", bytes);
     ((bin2hex_fn)by_name("bin2hex"))(4, bytes, hex);
     check(memcmp(bytes, "\xde\xad\xbe\xef", 4) == 0 && strcmp(hex, "deadbeef") == 0, "hex2bin and bin2hex");
@@ -108,14 +108,15 @@ static void check_hex_and_secrets(void)
 static void check_dh(void)
 {
     dh_fn dh = (dh_fn)by_name("dh");
-    char base[] = "3", exponent[] = "0123456789abcdef0123456789abcdef0123456789abcdef", modulus[49], out[51];
-    char secret_a[49], public_a[49], secret_b[49], public_b[49], common_a[51], common_b[51];
+    char base[] = "3", exponent[] = "0123456789abcdef0123456789abcdef0123456789abcdef", modulus[DESSEC_KEY_BUFFER], out[DESSEC_DH_OUT_BUFFER];
+    char secret_a[DESSEC_KEY_BUFFER], public_a[DESSEC_KEY_BUFFER], secret_b[DESSEC_KEY_BUFFER], public_b[DESSEC_KEY_BUFFER];
+    char common_a[DESSEC_DH_OUT_BUFFER], common_b[DESSEC_DH_OUT_BUFFER];
     strcpy(modulus, group_modulus);
     dh(base, exponent, modulus, out);
     check(strcmp(out, "0893B637888AAA67C2507A72DCE1D4107D4523D579CBB14A") == 0, "dh known answer");
     check(((keys_fn)by_name("dh_keysGenerator"))(secret_a, public_a) == 0
               && ((keys_fn)by_name("dh_keysGenerator"))(secret_b, public_b) == 0
-              && strlen(secret_a) == 48 && strcmp(secret_a, secret_b) != 0,
+              && strlen(secret_a) == DESSEC_SECRET_KEY_DIGITS && strcmp(secret_a, secret_b) != 0,
           "dh_keysGenerator makes two different key pairs");
     strcpy(modulus, group_modulus);
     dh(public_b, secret_a, modulus, common_a);

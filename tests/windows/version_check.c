@@ -28,7 +28,7 @@ static const char *text_value(const void *info, const char *name)
 
 int main(int argc, char **argv)
 {
-    static char info[16384];
+    static char info[1 << 14];
     const char *file, *base;
     VS_FIXEDFILEINFO *fixed = NULL;
     UINT size = 0;

@@ -20,8 +20,8 @@ int main(void)
     static const unsigned char cipher[8] = {0x3f, 0xa4, 0x0e, 0x8a, 0x98, 0x4d, 0x48, 0x15};
     char parity_key[8] = {0x00, (char)0xff, (char)0x80, 0x01, 0x02, 0x13, (char)0xfe, 0x7e};
     static const char odd_parity[8] = {0x01, 0x7f, 0x01, 0x01, 0x02, 0x13, 0x7f, 0x7f};
-    char record[65] = "00112233445566778899aabbccddeeff0011223344556677" "0011223344556677";
-    char secret[49] = {0}, public_key[49] = {0}, base[] = DESSEC_DH_BASE;
+    char record[DESSEC_RECORD_BUFFER] = "00112233445566778899aabbccddeeff0011223344556677" "0011223344556677";
+    char secret[DESSEC_KEY_BUFFER] = {0}, public_key[DESSEC_KEY_BUFFER] = {0}, base[] = DESSEC_DH_BASE;
     char modulus[] = DESSEC_DH_MODULUS, again[51] = {0};
     char version[32];
     int ok = 1;
