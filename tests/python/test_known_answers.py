@@ -4,6 +4,7 @@ package passes them on, and the constants as the header states them."""
 import pytest
 
 import dessec
+from dessec import _limits
 from conftest import header_macros, read_vectors
 
 
@@ -33,7 +34,7 @@ def test_password_hash_known_answers(record):
 
 def test_requests_above_the_longest_go_in_pieces():
     key, iv = bytes.fromhex("0123456789abcdef"), bytes(8)
-    data = bytes(range(256)) * 33  # 8448 bytes: more than one request of 8192
+    data = bytes(range(256)) * (_limits.DES_MAX_LEN // 256 + 1)  # more than one request
     blocks = [data[i : i + 8] for i in range(0, len(data), 8)]
     assert dessec.des_ecb(key, data) == b"".join(dessec.des_ecb(key, block) for block in blocks)
     chained, vector = b"", iv
@@ -57,7 +58,8 @@ def test_hex2bin_reads_stored_texts_leniently(text, expected):
     assert dessec.hex2bin(text) == bytes.fromhex(expected)
 
 
-@pytest.mark.parametrize("length, result_length", [(0, 0), (1, 0), (16, 16), (17, 16), (16384, 16384), (16385, 16384)])
+@pytest.mark.parametrize("length, result_length", [(0, 0), (1, 0), (16, 16), (17, 16), (_limits.HEX_MAX_DIGITS, _limits.HEX_MAX_DIGITS),
+                   (_limits.HEX_MAX_DIGITS + 1, _limits.HEX_MAX_DIGITS)])
 def test_xencrypt_takes_16k_or_16k_plus_1_characters(length, result_length):
     encrypted = dessec.xencrypt("a" * length, "pw")
     assert len(encrypted) == result_length
@@ -77,8 +79,6 @@ def test_constants_and_version_are_the_headers():
     macros = header_macros()
     assert (dessec.MODULUS, dessec.BASE) == (macros["DESSEC_DH_MODULUS"], macros["DESSEC_DH_BASE"])
     assert dessec.__version__ == macros["DESSEC_VERSION_STRING"]
-    from dessec import _limits
-
     for name in ("DES_KEY_SIZE", "DES_MAX_LEN", "HEX_MAX_DIGITS", "SECRET_KEY_DIGITS", "KEY_BUFFER",
                  "RECORD_DIGITS", "DH_OUT_BUFFER", "SALT_BUFFER"):
         assert getattr(_limits, name) == int(macros["DESSEC_" + name]), name
