@@ -2,8 +2,9 @@
 // module), so libcrypto's state goes with it: libcrypto is told at load not
 // to register its clean-up with the process's exit, which would then call
 // into a module long gone, and is cleaned up here when FreeLibrary unloads
-// the DLL, with the C++ runtime's memory. At process exit (reserved not null) nothing is cleaned: other
-// threads are gone mid-call, and the process's memory goes anyway.
+// the DLL, with the C++ runtime's memory. At process exit (reserved not
+// null) nothing is cleaned: other threads are gone mid-call, and the
+// process's memory goes anyway.
 #include <windows.h>
 
 #include <openssl/crypto.h>
