@@ -8,6 +8,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "signals_held_posix.h"
+
 namespace cli::console {
 
 namespace {
@@ -54,30 +56,12 @@ extern "C" void restore_then_resend(int signal_number)
     errno = saved_errno;
 }
 
-// Holds the restoring signals back for its lifetime, so that the terminal
-// and the handlers change together: a signal that comes meanwhile is taken
-// after, with the handler that matches the terminal's state.
-class signals_held {
-public:
-    signals_held()
-    {
-        sigset_t held;
-        sigemptyset(&held);
-        for (int s : restoring_signals)
-            sigaddset(&held, s);
-        sigprocmask(SIG_BLOCK, &held, &before_);
-    }
-    ~signals_held() { sigprocmask(SIG_SETMASK, &before_, nullptr); }
-    signals_held(const signals_held &) = delete;
-    signals_held &operator=(const signals_held &) = delete;
-
-private:
-    sigset_t before_;
-};
-
+// The restoring signals are held back while the terminal and the handlers
+// change together: a signal that comes meanwhile is taken after, with the
+// handler that matches the terminal's state.
 void hide_input(int fd)
 {
-    const signals_held held;
+    const signals_held held(restoring_signals);
     hidden_state = echoing_state;
     hidden_state.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     hidden_fd = fd;
@@ -91,7 +75,7 @@ void hide_input(int fd)
 
 void show_input(int fd)
 {
-    const signals_held held;
+    const signals_held held(restoring_signals);
     tcsetattr(fd, TCSAFLUSH, &echoing_state);
     for (std::size_t i = 0; i < signal_count; ++i)
         sigaction(restoring_signals[i], &inherited[i], nullptr);

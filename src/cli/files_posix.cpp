@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "errors.h"
+#include "signals_held_posix.h"
 #include "streams.h"
 
 namespace cli::files {
@@ -61,23 +62,6 @@ sigset_t ending_set()
         sigaddset(&set, s);
     return set;
 }
-
-// Holds the ending signals back for its lifetime, so that a name and the
-// file it stands for come and go together for the handler.
-class ending_signals_held {
-public:
-    ending_signals_held()
-    {
-        const sigset_t set = ending_set();
-        sigprocmask(SIG_BLOCK, &set, &before_);
-    }
-    ~ending_signals_held() { sigprocmask(SIG_SETMASK, &before_, nullptr); }
-    ending_signals_held(const ending_signals_held &) = delete;
-    ending_signals_held &operator=(const ending_signals_held &) = delete;
-
-private:
-    sigset_t before_;
-};
 
 // Until forget_on_signal(), an ending signal removes the file named in
 // doomed_name before it ends the tool. A signal inherited as ignored (and
@@ -139,7 +123,7 @@ int create_named(const std::string &target, std::string &name)
     if (pattern.size() >= sizeof doomed_name)
         throw failure("cannot create a file beside '" + target + "': the name is too long");
     remove_on_signal();
-    const ending_signals_held held;
+    const signals_held held(ending_signals);
     const int fd = mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
@@ -313,7 +297,7 @@ void put_in_place(new_file &file, const std::string &target)
     file.stream = nullptr;
     const bool synced = std::fflush(stream) == 0 && !std::ferror(stream) && fsync(fileno(stream)) == 0;
     const int sync_error = errno;
-    const ending_signals_held held;  // a name and its file go together
+    const signals_held held(ending_signals);  // a name and its file go together
     if (synced && file.name.empty()) {
         try {
             file.name = link_in(fileno(stream), target);
@@ -345,7 +329,7 @@ void discard(new_file &file)
     if (file.stream)
         std::fclose(file.stream);
     file.stream = nullptr;
-    const ending_signals_held held;
+    const signals_held held(ending_signals);
     if (!file.name.empty())
         unlink(file.name.c_str());
     file.name.clear();
