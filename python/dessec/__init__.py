@@ -17,17 +17,25 @@ DES blocks:     des_ecb, des_cbc, des_setparity
 Hex secrets:    hex2bin, bin2hex, xencrypt, xdecrypt, decrypt_secret_key
 Diffie-Hellman: dh, generate_keys, common_key, MODULUS, BASE
 Passwords:      crypt, verify, gensalt, needs_update, verify_and_update
+                (dessec's own forms); identify, hash, Policy (every scheme)
+Errors:         Error, the base of WrongPassword and LibraryError
 """
 
 from ._des import des_cbc, des_ecb, des_setparity
 from ._dh import BASE, MODULUS, common_key, dh, generate_keys
+from ._errors import Error, LibraryError, WrongPassword
 from ._passwd import crypt, gensalt, needs_update, verify, verify_and_update
-from ._secrets import WrongPassword, bin2hex, decrypt_secret_key, hex2bin, xdecrypt, xencrypt
+from ._policy import Policy, hash
+from ._schemes import identify
+from ._secrets import bin2hex, decrypt_secret_key, hex2bin, xdecrypt, xencrypt
 from ._version import __version__
 
 __all__ = [
     "BASE",
+    "Error",
+    "LibraryError",
     "MODULUS",
+    "Policy",
     "WrongPassword",
     "__version__",
     "bin2hex",
@@ -40,7 +48,9 @@ __all__ = [
     "dh",
     "gensalt",
     "generate_keys",
+    "hash",
     "hex2bin",
+    "identify",
     "needs_update",
     "verify",
     "verify_and_update",

@@ -3,8 +3,11 @@
 from __future__ import annotations
 
 import ctypes
+import string
 from typing import Union
 
+# The digits of hex texts, either case.
+HEX_DIGITS = frozenset(string.hexdigits)
 # A password: text, which goes to the library as UTF-8, or bytes as they are.
 Password = Union[str, bytes, bytearray]
 # Binary data: anything that exposes its bytes.

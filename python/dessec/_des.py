@@ -6,6 +6,7 @@ import ctypes
 from typing import Callable, Iterator, Tuple
 
 from ._arguments import Data, data_bytes, flag, sized_bytes, wipe, writable
+from ._errors import LibraryError
 from ._library import LIBRARY
 from ._limits import DES_KEY_SIZE, DES_MAX_LEN
 
@@ -44,7 +45,7 @@ def _transform(blocks: bytes, request: Callable[[ctypes.Array[ctypes.c_char], in
         # The lengths are checked beforehand and the block engine cannot
         # fail: another status means a library that breaks its contract.
         if status != _STATUS_DONE:
-            raise OSError(f"the DES request failed with status {status}")
+            raise LibraryError(f"the DES request failed with status {status}")
         out += buffer.raw
         wipe(buffer)
     return bytes(out)

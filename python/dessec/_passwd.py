@@ -3,16 +3,18 @@ way from these legacy hashes to the system's modern ones."""
 
 from __future__ import annotations
 
-import hmac
 import re
 from typing import Optional, Tuple
 
 from ._arguments import Password, ascii_text, password_bytes, writable
+from ._errors import LibraryError
 from ._library import LIBRARY
 from ._limits import SALT_BUFFER
+from ._policy import Policy
 from ._system_crypt import system_crypt
 
 _CRYPT64 = "./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+_CRYPT64_BYTES = frozenset(_CRYPT64.encode("ascii"))
 _EXTENDED_SETTING_LEN = 9  # "_", 4 count characters, 4 salt characters
 _TRADITIONAL_SETTING_LEN = 2
 
@@ -25,9 +27,6 @@ _LEGACY_HASH = re.compile(
     r"|\$1\$[^$]{0,8}\$[./0-9A-Za-z]{22}",
     re.DOTALL,
 )
-
-# The modern schemes of verify_and_update, by the prefix of their settings.
-SCHEMES = {"yescrypt": b"$y$", "bcrypt": b"$2b$", "sha512crypt": b"$6$"}
 
 
 def _extended_count(setting: bytes) -> int:
@@ -44,6 +43,11 @@ def _des_setting(setting: str) -> bytes:
     needed = _EXTENDED_SETTING_LEN if text.startswith(b"_") else _TRADITIONAL_SETTING_LEN
     if len(text) < needed:
         raise ValueError(f"setting must have at least {needed} characters, not {len(text)}")
+    # Other salt characters (":" and a newline among them) would break the
+    # lines of passwd-format files; the system's crypt refuses them too.
+    salt = text[1:needed] if needed == _EXTENDED_SETTING_LEN else text[:needed]
+    if not _CRYPT64_BYTES.issuperset(salt):
+        raise ValueError(f"the setting's salt and count must be of the characters {_CRYPT64}")
     if needed == _EXTENDED_SETTING_LEN and _extended_count(text) == 0:
         raise ValueError("an extended setting of count 0 makes a hash that every password matches")
     return text
@@ -55,21 +59,21 @@ def crypt(password: Password, setting: str) -> str:
     setting is two salt characters (a 13-character hash of the first 8
     password bytes) or "_" with four count and four salt characters (a
     20-character hash of the whole password); a whole stored hash will do.
-    ValueError for a setting that is shorter, begins with "$" (other schemes)
-    or has count 0.
+    ValueError for a setting that is shorter, begins with "$" (other schemes),
+    has count 0 or salt characters outside "./0-9A-Za-z".
     """
     key = password_bytes(password)
     result: Optional[bytes] = LIBRARY.passwd_crypt(key, _des_setting(setting))
     if result is None:
-        raise OSError("passwd_crypt returned no hash")
+        raise LibraryError("passwd_crypt returned no hash")
     return result.decode("ascii")
 
 
 def verify(password: Password, stored: str) -> bool:
     """Whether password matches a stored DES-based or "$1$" hash (passwd_verify).
 
-    Text after a first comma of stored is ignored. Modern hashes are not
-    dessec's: they never match here (see verify_and_update).
+    Text after a first comma of stored is ignored. Other schemes are not
+    dessec's: they never match here (Policy.verify checks them all).
     """
     key = password_bytes(password)
     matched: int = LIBRARY.passwd_verify(key, ascii_text(stored, "stored"))
@@ -86,7 +90,8 @@ def gensalt() -> str:
 def needs_update(stored: str) -> bool:
     """True for a hash that dessec verifies (traditional or extended DES-based,
     "$1$"): a legacy hash to replace with a modern one at the next successful
-    login. False for anything else, the system's modern hashes among it.
+    login. False for anything else, other weak schemes among it: Policy's
+    needs_update covers every scheme.
     """
     return _LEGACY_HASH.fullmatch(ascii_text(stored, "stored").decode("ascii").split(",", 1)[0]) is not None
 
@@ -95,27 +100,19 @@ def verify_and_update(password: Password, stored: str, scheme: str = "yescrypt")
     """Checks password against stored, and replaces a legacy hash on a match.
 
     A legacy hash (needs_update) is checked by dessec; when it matches, the
-    result is (True, new hash): a hash of scheme ("yescrypt", "bcrypt" for
-    "$2b$", "sha512crypt" for "$6$") made by the system's crypt library with a
-    fresh salt from its crypt_gensalt, to store in place of the old one. Any
-    other hash is checked by the system's crypt library: (True, None) on a
-    match. A mismatch gives (False, None). ValueError for an unknown scheme;
-    OSError when the system has no crypt library or it cannot make the hash.
+    result is (True, new hash): dessec.hash(password, scheme) at the scheme's
+    default cost, to store in place of the old one ("sha512crypt" is taken
+    for "sha512_crypt"). Any other hash is checked by the system's crypt
+    library: (True, None) on a match. A mismatch gives (False, None).
+    ValueError for an unknown scheme; dessec.LibraryError (an OSError) when
+    the system has no crypt library or it cannot make the hash. Policy's
+    verify_and_update moves every other scheme and weak cost too.
     """
-    if not isinstance(scheme, str):
-        raise TypeError(f"scheme must be str, not {type(scheme).__name__}")
-    prefix = SCHEMES.get(scheme)
-    if prefix is None:
-        raise ValueError(f"scheme must be one of {', '.join(SCHEMES)}, not {scheme!r}")
+    policy = Policy(scheme)
     key = password_bytes(password)
     stored_text = ascii_text(stored, "stored")
-    system = system_crypt()
     if not needs_update(stored):
-        computed = system.hash(key, stored_text)
-        return computed is not None and hmac.compare_digest(computed, stored_text), None
+        return system_crypt().matches(key, stored_text), None
     if not verify(key, stored):
         return False, None
-    new_hash = system.hash(key, system.new_setting(prefix))
-    if new_hash is None:
-        raise OSError(f"the system's crypt library could not hash the password with {scheme}")
-    return True, new_hash.decode("ascii")
+    return True, policy.hash(key)

@@ -6,7 +6,8 @@ from __future__ import annotations
 import ctypes
 from typing import Callable
 
-from ._arguments import Data, Password, ascii_text, data_bytes, password_bytes, wipe, writable
+from ._arguments import HEX_DIGITS, Data, Password, ascii_text, data_bytes, password_bytes, wipe, writable
+from ._errors import WrongPassword
 from ._library import LIBRARY
 from ._limits import HEX_MAX_DIGITS, RECORD_DIGITS, SECRET_KEY_DIGITS
 
@@ -15,13 +16,6 @@ _CODEC_PIECE = 1 << 20
 # xencrypt and xdecrypt take whole DES blocks of 16 digits, and one last odd
 # character, which they drop.
 _BLOCK_DIGITS = 16
-
-
-class WrongPassword(ValueError):
-    """The password does not open the secret-key record, or the record is damaged."""
-
-
-WrongPassword.__module__ = "dessec"
 
 
 def hex2bin(text: str) -> bytes:
@@ -82,15 +76,20 @@ def xencrypt(text: str, password: Password) -> str:
     """A hex text encrypted under a password (xencrypt): DES-CBC from a zero
     vector under a key made from the first 8 characters of the password.
 
-    The text has 16k or 16k+1 characters (k up to 1024), read as hex2bin reads
-    them; a last odd character is dropped. Returns lower-case digits.
-    ValueError for another length.
+    The text has 16k or 16k+1 hex digits of either case (k up to 1024); a
+    last odd character is dropped. Returns lower-case digits. ValueError for
+    another length or a character that is not a hex digit, which the library
+    would read as another digit, so that the text would not come back.
     """
+    if isinstance(text, str) and not HEX_DIGITS.issuperset(text):
+        raise ValueError("text holds a character that is not a hex digit")
     return _crypt_hex_secret(LIBRARY.xencrypt, text, password, "xencrypt")
 
 
 def xdecrypt(text: str, password: Password) -> str:
-    """A hex text decrypted under a password (xdecrypt); as xencrypt."""
+    """A hex text decrypted under a password (xdecrypt); as xencrypt, but
+    other characters are read as hex2bin reads them, as the library reads
+    stored texts."""
     return _crypt_hex_secret(LIBRARY.xdecrypt, text, password, "xdecrypt")
 
 

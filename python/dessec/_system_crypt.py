@@ -1,5 +1,5 @@
-"""The system's crypt library (libcrypt), which makes and checks the modern
-hashes that dessec leaves to it: yescrypt, bcrypt and SHA-512-based crypt.
+"""The system's crypt library (libcrypt), which makes and checks the hashes
+that dessec leaves to it: every scheme but dessec's own three forms.
 
 Loaded at its first use, so that dessec imports where there is none.
 """
@@ -8,10 +8,12 @@ from __future__ import annotations
 
 import ctypes
 import ctypes.util
+import hmac
 import threading
 from typing import List, Optional
 
 from ._arguments import wipe
+from ._errors import LibraryError
 
 # sizeof(struct crypt_data): 32768 in libxcrypt, which crypt_rn checks; glibc's
 # own older libcrypt has only crypt_r and a struct of 131232 bytes.
@@ -47,13 +49,19 @@ class SystemCrypt:
         # Failures are a null pointer or, from crypt_r, a text beginning with "*".
         return None if not result or result.startswith(b"*") else result
 
-    def new_setting(self, prefix: bytes) -> bytes:
-        """A setting of the scheme of prefix, with a fresh salt and the default cost."""
+    def matches(self, password: bytes, stored: bytes) -> bool:
+        """Whether password hashes to stored, compared in constant time."""
+        computed = self.hash(password, stored)
+        return computed is not None and hmac.compare_digest(computed, stored)
+
+    def new_setting(self, prefix: bytes, count: int = 0) -> bytes:
+        """A setting of the scheme of prefix with a fresh salt from the system's
+        random source, at cost count (0: the library's default)."""
         if self._gensalt_rn is None:
-            raise OSError("the system's crypt library makes no settings: it has no crypt_gensalt_rn")
+            raise LibraryError("the system's crypt library makes no settings: it has no crypt_gensalt_rn")
         out = ctypes.create_string_buffer(_GENSALT_OUTPUT_SIZE)
-        if not self._gensalt_rn(prefix, 0, None, 0, out, _GENSALT_OUTPUT_SIZE):
-            raise OSError(f"the system's crypt library makes no {prefix.decode()} settings")
+        if not self._gensalt_rn(prefix, count, None, 0, out, _GENSALT_OUTPUT_SIZE):
+            raise LibraryError(f"the system's crypt library makes no {prefix.decode()} settings of cost {count}")
         return out.value
 
 
@@ -72,11 +80,11 @@ def _load() -> SystemCrypt:
                 continue
             if hasattr(library, "crypt_rn") or hasattr(library, "crypt_r"):
                 return SystemCrypt(library)
-    raise OSError(f"no system crypt library with crypt_rn or crypt_r (tried {', '.join(tried)})")
+    raise LibraryError(f"no system crypt library with crypt_rn or crypt_r (tried {', '.join(tried)})")
 
 
 def system_crypt() -> SystemCrypt:
-    """The system's crypt library, loaded once. OSError when there is none."""
+    """The system's crypt library, loaded once. LibraryError when there is none."""
     global _loaded
     with _lock:
         if _loaded is None:

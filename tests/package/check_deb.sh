@@ -73,6 +73,15 @@ cmake -S "$consumer" -B "$scratch/cmake-build" >/dev/null && cmake --build "$scr
   || fail "python3 -c \"import dessec; print(dessec.crypt('hunter2', 'ab'))\" does not print ab0ozUNIgzCZ."
 [ "$(cd / && /usr/bin/python3 -c 'import dessec; print(dessec.__file__)')" = /usr/lib/python3/dist-packages/dessec/__init__.py ] \
   || fail "python3 does not import dessec from /usr/lib/python3/dist-packages"
+# Its metadata is what the Python build makes of pyproject.toml.
+(cd / && /usr/bin/python3 - "$root/python/pyproject.toml" "$version" <<'EOF'
+import importlib.metadata, sys, tomllib
+project = tomllib.load(open(sys.argv[1], "rb"))["project"]
+metadata = importlib.metadata.metadata("dessec")
+sys.exit(metadata["Version"] != sys.argv[2] or metadata["Summary"] != project["description"]
+         or metadata["Requires-Python"] != project["requires-python"])
+EOF
+) || fail "python3-dessec's metadata is not the one pyproject.toml makes"
 
 apt-get purge -y -qq "${packages[@]}" >/dev/null
 for p in "${packages[@]}"; do

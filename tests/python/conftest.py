@@ -6,9 +6,10 @@ folder (python/) on PYTHONPATH, as the CTest test `python` does.
 """
 
 import ctypes
+import re
 import threading
 from pathlib import Path
-from typing import Dict, List
+from typing import Dict, List, Union
 
 from hypothesis import settings
 
@@ -33,19 +34,21 @@ def read_vectors(name: str) -> List[Dict[str, str]]:
     return [record for record in records if record]
 
 
-def header_macros() -> Dict[str, str]:
-    """The #define NAME VALUE lines of include/dessec.h, quotes removed."""
-    macros = {}
-    for line in (SOURCE / "include" / "dessec.h").read_text().splitlines():
-        parts = line.split(None, 3)
-        if len(parts) >= 3 and parts[0] == "#define":
-            macros[parts[1]] = parts[2].strip('"')
+def header_macros() -> Dict[str, Union[int, str]]:
+    """The #define NAME VALUE lines of include/dessec.h whose value is a
+    number or a quoted text."""
+    macros: Dict[str, Union[int, str]] = {}
+    header = (SOURCE / "include" / "dessec.h").read_text()
+    for name, value in re.findall(r'^#define (DESSEC_\w+) +(-?\d+|"[^"]*")', header, re.M):
+        macros[name] = value.strip('"') if value.startswith('"') else int(value)
     return macros
 
 
 _libcrypt = ctypes.CDLL("libcrypt.so.1")
 _libcrypt.crypt.restype = ctypes.c_char_p
 _libcrypt.crypt.argtypes = [ctypes.c_char_p, ctypes.c_char_p]
+_libcrypt.crypt_gensalt.restype = ctypes.c_char_p
+_libcrypt.crypt_gensalt.argtypes = [ctypes.c_char_p, ctypes.c_ulong, ctypes.c_char_p, ctypes.c_int]
 _libcrypt_lock = threading.Lock()
 
 
@@ -54,3 +57,9 @@ def system_crypt(password: str, setting: str) -> str:
     with _libcrypt_lock:
         result = _libcrypt.crypt(password.encode(), setting.encode())
     return result.decode() if result else ""
+
+
+def system_setting(prefix: str, count: int = 0) -> str:
+    """crypt_gensalt(3) of the system's library."""
+    with _libcrypt_lock:
+        return _libcrypt.crypt_gensalt(prefix.encode(), count, None, 0).decode()

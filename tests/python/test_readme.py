@@ -1,4 +1,4 @@
-"""The README's migration example, taken from the README itself, works."""
+"""The README's login example, taken from the README itself, works."""
 
 import re
 import sqlite3
@@ -15,20 +15,23 @@ def readme_login():
     return namespace["login"]
 
 
-def stored_hash(db):
-    return db.execute("SELECT hash FROM users WHERE name = 'alice'").fetchone()[0]
+def stored_hash(db, user):
+    return db.execute("SELECT hash FROM users WHERE name = ?", (user,)).fetchone()[0]
 
 
-def test_login_replaces_a_legacy_hash_on_success():
+def test_login_moves_every_weak_hash_on_success():
     login = readme_login()
     db = sqlite3.connect(":memory:")
-    db.execute("CREATE TABLE users (name TEXT PRIMARY KEY, hash TEXT)")
-    db.execute("INSERT INTO users VALUES ('alice', ?)", (dessec.crypt("hunter2", "ab"),))
+    db.execute("CREATE TABLE users (name TEXT PRIMARY KEY, hash)")
+    users = {"alice": dessec.crypt("hunter2", "ab"), "bob": dessec.hash("hunter2", "bcrypt", cost=4),
+             "carol": dessec.crypt("hunter2", "_J9..CCCC").encode(), "dave": None}
+    db.executemany("INSERT INTO users VALUES (?, ?)", users.items())
 
-    assert not login(db, "alice", "hunter3") and stored_hash(db) == "ab0ozUNIgzCZ."
-    assert not login(db, "bob", "hunter2")
-    assert login(db, "alice", "hunter2")
-    upgraded = stored_hash(db)
-    assert upgraded.startswith("$y$") and system_crypt("hunter2", upgraded) == upgraded
-    assert login(db, "alice", "hunter2") and not login(db, "alice", "hunter3")
-    assert stored_hash(db) == upgraded
+    assert not login(db, "alice", "hunter3") and stored_hash(db, "alice") == "ab0ozUNIgzCZ."
+    assert not login(db, "nobody", "hunter2") and not login(db, "dave", "hunter2")
+    for user in ("alice", "bob", "carol"):
+        assert login(db, user, "hunter2")
+        upgraded = stored_hash(db, user)
+        assert upgraded.startswith("$y$j9T$") and system_crypt("hunter2", upgraded) == upgraded
+        assert login(db, user, "hunter2") and not login(db, user, "hunter3")
+        assert stored_hash(db, user) == upgraded

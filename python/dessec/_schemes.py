@@ -1,0 +1,146 @@
+"""Password-hash schemes: their names, how a stored text is told to be of
+one, which engine checks it, and the costs of those that new hashes use."""
+
+from __future__ import annotations
+
+import functools
+import re
+from dataclasses import dataclass
+from typing import Dict, Optional, Union
+
+from ._system_crypt import system_crypt
+
+_B64 = "[./0-9A-Za-z]"
+
+
+@dataclass(frozen=True)
+class Scheme:
+    name: str
+    # The whole stored text of the scheme; for dessec's own forms, the text up
+    # to its first comma, the rest being a comment that the library ignores.
+    pattern: "re.Pattern[str]"
+    dessec: bool = False  # checked by the dessec library rather than the system's crypt
+    # Schemes for new hashes: the crypt_gensalt prefix, the range of the cost
+    # in the scheme's own unit and the default cost.
+    prefix: bytes = b""
+    costs: range = range(0)
+    default_cost: int = 0
+
+
+def _scheme(name: str, pattern: str, **fields: object) -> Scheme:
+    return Scheme(name, re.compile(pattern, re.DOTALL), **fields)  # type: ignore[arg-type]
+
+
+# Tried in this order: the first whose pattern matches names the text.
+SCHEMES = (
+    _scheme("yescrypt", rf"\$y\${_B64}+\${_B64}{{0,86}}\${_B64}{{43}}",
+            prefix=b"$y$", costs=range(1, 12), default_cost=5),
+    _scheme("gost_yescrypt", rf"\$gy\${_B64}+\${_B64}{{0,86}}\${_B64}{{43}}",
+            prefix=b"$gy$", costs=range(1, 12), default_cost=5),
+    _scheme("scrypt", rf"\$7\${_B64}{{11,97}}\${_B64}{{43}}", prefix=b"$7$", costs=range(6, 12), default_cost=7),
+    _scheme("bcrypt", rf"\$2[abxy]\$[0-9]{{2}}\${_B64}{{53}}", prefix=b"$2b$", costs=range(4, 32), default_cost=12),
+    _scheme("sha512_crypt", rf"\$6\$(rounds=[1-9][0-9]*\$)?[^$:\n]{{1,16}}\${_B64}{{86}}",
+            prefix=b"$6$", costs=range(1000, 1_000_000_000), default_cost=656_000),
+    _scheme("sha256_crypt", rf"\$5\$(rounds=[1-9][0-9]*\$)?[^$:\n]{{1,16}}\${_B64}{{43}}",
+            prefix=b"$5$", costs=range(1000, 1_000_000_000), default_cost=535_000),
+    _scheme("sha1_crypt", rf"\$sha1\$[1-9][0-9]*\${_B64}{{1,64}}\${_B64}{{28}}"),
+    _scheme("sun_md5_crypt", rf"\$md5(,rounds=[0-9]+)?\${_B64}{{1,8}}\$\$?{_B64}{{22}}"),
+    _scheme("nthash", r"\$3\$\$[0-9a-f]{32}"),
+    _scheme("md5_crypt", rf"\$1\$[^$]{{0,8}}\${_B64}{{22}}", dessec=True),
+    _scheme("bsdi_crypt", rf"_.{{8}}{_B64}{{11}}", dessec=True),
+    _scheme("bigcrypt", rf"{_B64}{{2}}(?:{_B64}{{11}}){{2,16}}"),
+    # Any two salt characters, as the library takes them, but none that marks
+    # a locked entry ("!", "*") or another form ("$", "_").
+    _scheme("des_crypt", rf"[^$_!*].{_B64}{{11}}", dessec=True),
+)
+BY_NAME: Dict[str, Scheme] = {scheme.name: scheme for scheme in SCHEMES}
+ALIASES = {"sha512crypt": "sha512_crypt"}  # the name of earlier releases
+TARGETS = tuple(scheme.name for scheme in SCHEMES if scheme.costs)
+
+
+def stored_text(stored: Union[str, bytes, bytearray, None]) -> Optional[str]:
+    """A stored hash as text, or None for None and for what no scheme can hold
+    (characters outside ASCII, a NUL); TypeError for another type."""
+    if stored is None:
+        return None
+    if isinstance(stored, (bytes, bytearray)):
+        if not stored.isascii():
+            return None
+        stored = bytes(stored).decode("ascii")
+    elif not isinstance(stored, str):
+        raise TypeError(f"stored must be str, bytes or None, not {type(stored).__name__}")
+    return stored if stored.isascii() and "\0" not in stored else None
+
+
+def scheme_of(text: Optional[str]) -> Optional[Scheme]:
+    if not text:
+        return None
+    for scheme in SCHEMES:
+        if scheme.pattern.fullmatch(text.split(",", 1)[0] if scheme.dessec else text):
+            return scheme
+    return None
+
+
+def identify(stored: Union[str, bytes, bytearray, None]) -> Optional[str]:
+    """The scheme of a stored hash: "des_crypt", "bsdi_crypt" (the "_" form),
+    "md5_crypt", "bigcrypt", "nthash", "sun_md5_crypt", "sha1_crypt",
+    "sha256_crypt", "sha512_crypt", "bcrypt", "scrypt", "yescrypt" or
+    "gost_yescrypt"; None for anything else, locked entries ("!...", "*...")
+    and None among them. stored is str, ASCII bytes or None.
+    """
+    scheme = scheme_of(stored_text(stored))
+    return scheme.name if scheme else None
+
+
+def target(name: object) -> Scheme:
+    """The scheme of new hashes that name names; ValueError for another name."""
+    if not isinstance(name, str):
+        raise TypeError(f"scheme must be str, not {type(name).__name__}")
+    scheme = BY_NAME.get(ALIASES.get(name, name))
+    if scheme is None or not scheme.costs:
+        raise ValueError(f"scheme must be one of {', '.join(TARGETS)} for new hashes, not {name!r}")
+    return scheme
+
+
+def checked_cost(scheme: Scheme, cost: object) -> int:
+    """cost, or the scheme's default for None; ValueError outside the scheme's range."""
+    if cost is None:
+        return scheme.default_cost
+    if not isinstance(cost, int) or isinstance(cost, bool):
+        raise TypeError(f"cost must be int or None, not {type(cost).__name__}")
+    if cost not in scheme.costs:
+        raise ValueError(f"the cost of {scheme.name} lies from {scheme.costs[0]} to {scheme.costs[-1]}, not {cost}")
+    return cost
+
+
+def _parameters(scheme: Scheme, text: str) -> str:
+    """The part of a hash that its cost sets: yescrypt's parameter field,
+    scrypt's N, r and p."""
+    if scheme.name == "scrypt":
+        return text[3:14]
+    return text.split("$")[2]
+
+
+@functools.lru_cache(maxsize=None)
+def _costs_by_parameters(scheme: Scheme) -> Dict[str, int]:
+    # The system's own encoding of each cost, asked of crypt_gensalt.
+    system = system_crypt()
+    return {_parameters(scheme, system.new_setting(scheme.prefix, cost).decode("ascii")): cost
+            for cost in scheme.costs}
+
+
+_SHA_ROUNDS = re.compile(r"\$[56]\$rounds=([0-9]+)\$")
+_SHA_DEFAULT_ROUNDS = 5000
+
+
+def cost_of(scheme: Scheme, text: str) -> Optional[int]:
+    """The cost of a hash of a scheme for new hashes, or None where it is
+    weaker than any cost of the scheme says: bcrypt's "$2a$" and "$2x$"
+    (which mishandle 8-bit characters) and parameters that the system's
+    crypt_gensalt does not make."""
+    if scheme.name == "bcrypt":
+        return int(text[4:6]) if text[:4] in ("$2b$", "$2y$") else None
+    if scheme.name.startswith("sha"):
+        rounds = _SHA_ROUNDS.match(text)
+        return int(rounds.group(1)) if rounds else _SHA_DEFAULT_ROUNDS
+    return _costs_by_parameters(scheme).get(_parameters(scheme, text))
