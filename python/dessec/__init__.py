@@ -17,7 +17,9 @@ DES blocks:     des_ecb, des_cbc, des_setparity
 Hex secrets:    hex2bin, bin2hex, xencrypt, xdecrypt, decrypt_secret_key
 Diffie-Hellman: dh, generate_keys, common_key, MODULUS, BASE
 Passwords:      crypt, verify, gensalt, needs_update, verify_and_update
-                (dessec's own forms); identify, hash, Policy (every scheme)
+                (dessec's own forms); identify, hash, Policy (every scheme;
+                Policy.wrap hides a weak hash under a slow one)
+Tables:         python -m dessec audit FILE, python -m dessec wrap FILE --out NEW
 Errors:         Error, the base of WrongPassword and LibraryError
 """
 

@@ -11,6 +11,7 @@ from ._errors import LibraryError
 from ._library import LIBRARY
 from ._schemes import Scheme, checked_cost, cost_of, scheme_of, stored_text, target
 from ._system_crypt import system_crypt
+from ._wrap import verify_wrapped, wrap
 
 Stored = Union[str, bytes, bytearray, None]
 
@@ -98,6 +99,8 @@ class Policy:
         scheme = scheme_of(text)
         if scheme is None or text is None:
             return self._dummy_check(key)
+        if scheme.name == "dessec_wrapped":
+            return verify_wrapped(key, text)
         if scheme.dessec:
             return int(LIBRARY.passwd_verify(key, text.split(",", 1)[0].encode("ascii"))) == 1
         return system_crypt().matches(key, text.encode("ascii"))
@@ -109,6 +112,19 @@ class Policy:
         if not self.verify(password, stored):
             return False, None
         return True, self.hash(password) if self.needs_update(stored) else None
+
+    def wrap(self, stored: Stored) -> str:
+        """stored, a hash that the policy would update, wrapped: the target's
+        hash computed over the stored text, so that the weak hash is gone from
+        storage at once, without the password. verify and verify_and_update
+        take the wrapped text; a successful login replaces it with a plain
+        hash. ValueError for a text that identify does not name, a hash the
+        policy would keep, and a wrapped hash."""
+        text = stored_text(stored)
+        scheme = scheme_of(text)
+        if scheme is None or text is None or scheme.name == "dessec_wrapped" or not self.needs_update(text):
+            raise ValueError("only a hash of another scheme or a weaker cost than the policy's is wrapped, once")
+        return wrap(text, scheme, self._scheme, lambda data: _new_hash(data, self._scheme, self.cost))
 
     def dummy_verify(self, password: Password = "") -> bool:
         """The work of checking a password against a hash of the policy's

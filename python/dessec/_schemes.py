@@ -16,10 +16,11 @@ _B64 = "[./0-9A-Za-z]"
 @dataclass(frozen=True)
 class Scheme:
     name: str
-    # The whole stored text of the scheme; for dessec's own forms, the text up
-    # to its first comma, the rest being a comment that the library ignores.
+    # The whole stored text of the scheme, or of a scheme with comments the
+    # text up to its first comma: the rest is a comment that dessec ignores.
     pattern: "re.Pattern[str]"
     dessec: bool = False  # checked by the dessec library rather than the system's crypt
+    comment: bool = False  # may end in a comma and a comment
     # Schemes for new hashes: the crypt_gensalt prefix, the range of the cost
     # in the scheme's own unit and the default cost.
     prefix: bytes = b""
@@ -33,6 +34,8 @@ def _scheme(name: str, pattern: str, **fields: object) -> Scheme:
 
 # Tried in this order: the first whose pattern matches names the text.
 SCHEMES = (
+    # A hash of the target's over a legacy hash (see _wrap).
+    _scheme("dessec_wrapped", r"\$dessec\$[a-z0-9_]+\$(?:[0-9a-f]{2})+\$[^,]+", comment=True),
     _scheme("yescrypt", rf"\$y\${_B64}+\${_B64}{{0,86}}\${_B64}{{43}}",
             prefix=b"$y$", costs=range(1, 12), default_cost=5),
     _scheme("gost_yescrypt", rf"\$gy\${_B64}+\${_B64}{{0,86}}\${_B64}{{43}}",
@@ -46,12 +49,12 @@ SCHEMES = (
     _scheme("sha1_crypt", rf"\$sha1\$[1-9][0-9]*\${_B64}{{1,64}}\${_B64}{{28}}"),
     _scheme("sun_md5_crypt", rf"\$md5(,rounds=[0-9]+)?\${_B64}{{1,8}}\$\$?{_B64}{{22}}"),
     _scheme("nthash", r"\$3\$\$[0-9a-f]{32}"),
-    _scheme("md5_crypt", rf"\$1\$[^$]{{0,8}}\${_B64}{{22}}", dessec=True),
-    _scheme("bsdi_crypt", rf"_.{{8}}{_B64}{{11}}", dessec=True),
+    _scheme("md5_crypt", rf"\$1\$[^$]{{0,8}}\${_B64}{{22}}", dessec=True, comment=True),
+    _scheme("bsdi_crypt", rf"_.{{8}}{_B64}{{11}}", dessec=True, comment=True),
     _scheme("bigcrypt", rf"{_B64}{{2}}(?:{_B64}{{11}}){{2,16}}"),
     # Any two salt characters, as the library takes them, but none that marks
     # a locked entry ("!", "*") or another form ("$", "_").
-    _scheme("des_crypt", rf"[^$_!*].{_B64}{{11}}", dessec=True),
+    _scheme("des_crypt", rf"[^$_!*].{_B64}{{11}}", dessec=True, comment=True),
 )
 BY_NAME: Dict[str, Scheme] = {scheme.name: scheme for scheme in SCHEMES}
 ALIASES = {"sha512crypt": "sha512_crypt"}  # the name of earlier releases
@@ -76,7 +79,7 @@ def scheme_of(text: Optional[str]) -> Optional[Scheme]:
     if not text:
         return None
     for scheme in SCHEMES:
-        if scheme.pattern.fullmatch(text.split(",", 1)[0] if scheme.dessec else text):
+        if scheme.pattern.fullmatch(text.split(",", 1)[0] if scheme.comment else text):
             return scheme
     return None
 
@@ -85,7 +88,8 @@ def identify(stored: Union[str, bytes, bytearray, None]) -> Optional[str]:
     """The scheme of a stored hash: "des_crypt", "bsdi_crypt" (the "_" form),
     "md5_crypt", "bigcrypt", "nthash", "sun_md5_crypt", "sha1_crypt",
     "sha256_crypt", "sha512_crypt", "bcrypt", "scrypt", "yescrypt" or
-    "gost_yescrypt"; None for anything else, locked entries ("!...", "*...")
+    "gost_yescrypt", or "dessec_wrapped" for a hash that Policy.wrap made;
+    None for anything else, locked entries ("!...", "*...")
     and None among them. stored is str, ASCII bytes or None.
     """
     scheme = scheme_of(stored_text(stored))
