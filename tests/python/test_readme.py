@@ -1,4 +1,5 @@
-"""The README's login example, taken from the README itself, works."""
+"""The README's login example, taken from the README itself, works, and
+unwraps wrapped hashes."""
 
 import re
 import sqlite3
@@ -24,12 +25,13 @@ def test_login_moves_every_weak_hash_on_success():
     db = sqlite3.connect(":memory:")
     db.execute("CREATE TABLE users (name TEXT PRIMARY KEY, hash)")
     users = {"alice": dessec.crypt("hunter2", "ab"), "bob": dessec.hash("hunter2", "bcrypt", cost=4),
-             "carol": dessec.crypt("hunter2", "_J9..CCCC").encode(), "dave": None}
+             "carol": dessec.crypt("hunter2", "_J9..CCCC").encode(), "dave": None,
+             "erin": dessec.Policy().wrap(dessec.crypt("hunter2", "cd"))}
     db.executemany("INSERT INTO users VALUES (?, ?)", users.items())
 
     assert not login(db, "alice", "hunter3") and stored_hash(db, "alice") == "ab0ozUNIgzCZ."
     assert not login(db, "nobody", "hunter2") and not login(db, "dave", "hunter2")
-    for user in ("alice", "bob", "carol"):
+    for user in ("alice", "bob", "carol", "erin"):
         assert login(db, user, "hunter2")
         upgraded = stored_hash(db, user)
         assert upgraded.startswith("$y$j9T$") and system_crypt("hunter2", upgraded) == upgraded
