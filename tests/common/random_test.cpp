@@ -4,7 +4,9 @@
 // not exist, whose search leaves errno set inside libcrypto).
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <set>
 #include <string>
