@@ -47,6 +47,11 @@ TEST(HexToBytes, ConvertsInPlace)
     hex2bin(4, text, reinterpret_cast<unsigned char *>(text));
     EXPECT_EQ(to_hex(reinterpret_cast<unsigned char *>(text), 4), "0aff7eb3");
     EXPECT_STREQ(text + 4, "7e9Z");
+
+    // The reverse may not: its digits overwrite bytes not yet read.
+    unsigned char in_place[7] = {0x12, 0x34, 0x56};
+    bin2hex(3, in_place, reinterpret_cast<char *>(in_place));
+    EXPECT_STREQ(reinterpret_cast<char *>(in_place), "113133");
 }
 
 TEST(BytesToHex, WritesLowerCaseAndANul)
