@@ -6,14 +6,25 @@
  *     a size or a pointer, and null pointers are outside the contract unless a
  *     function says otherwise.
  *   - Texts are NUL-terminated. Several calls rewrite the caller's text in place.
- *   - Results are small integer codes; nothing is printed, logged or thrown.
+ *   - Results are small integer codes; nothing is printed, logged or thrown,
+ *     and errno is left as the caller set it.
  *   - Hexadecimal text carries two characters per byte, the high nibble first.
+ *   - No buffer needs any alignment; outputs may overlap inputs only where a
+ *     function says so (hex2bin in place).
  *
  * Thread safety: every function may be called from many threads at once, as
  * long as the threads do not share a buffer or a text that they pass (dh
  * writes into its input texts too). The result text of passwd_crypt belongs
  * to the calling thread: the returned pointer shows the latest result of
- * that thread's calls, and no other thread's call changes it.
+ * that thread's calls, and no other thread's call changes it. Only
+ * ecb_crypt, cbc_crypt, des_setparity, hex2bin and bin2hex are
+ * async-signal-safe: the others allocate or take locks.
+ *
+ * Random numbers (dh_keysGenerator, passwd_saltgen) come from libcrypto's
+ * generator, which on Linux reads libcrypto's configuration (OPENSSL_CONF or
+ * the system's openssl.cnf) at its first use, or from the operating system's
+ * generator when libcrypto's fails; only when both fail do the two calls
+ * report a failure.
  */
 #ifndef DESSEC_H
 #define DESSEC_H
@@ -93,7 +104,8 @@ DESSEC_API int DESSEC_CALL ecb_crypt(char *key, char *data, unsigned int len, un
 /* Single DES, cipher block chaining, in place.
  * As ecb_crypt, plus ivec: 8 bytes, read as the starting vector and updated to
  * the last ciphertext block so that consecutive calls chain like one call.
- * A request of length 0 or a refused length leaves ivec unchanged. */
+ * A request of length 0 or a refused length leaves ivec unchanged. ivec must
+ * not lie inside data. */
 DESSEC_API int DESSEC_CALL cbc_crypt(char *key, char *data, unsigned int len, unsigned int mode, char *ivec);
 
 /* Rewrites 8 key bytes in place to odd parity, clearing bit 7 of each. */
@@ -102,11 +114,12 @@ DESSEC_API void DESSEC_CALL des_setparity(char *key);
 /* ---------------------------------------------------------------- Hex texts */
 
 /* Reads 2*len characters of text and writes len bytes to out; len <= 0 does nothing.
- * Digits of either case; other characters convert leniently, never refused. */
+ * Digits of either case; other characters convert leniently, never refused.
+ * out may be text itself (conversion in place). */
 DESSEC_API void DESSEC_CALL hex2bin(int len, const char *text, unsigned char *out);
 
 /* Writes 2*len lower-case digits and a NUL (2*len + 1 bytes) to out.
- * len <= 0 writes a lone NUL. */
+ * len <= 0 writes a lone NUL. out must not overlap bytes. */
 DESSEC_API void DESSEC_CALL bin2hex(int len, const unsigned char *bytes, char *out);
 
 /* Encrypts (xencrypt) or decrypts (xdecrypt) a hexadecimal text in place with
@@ -120,21 +133,27 @@ DESSEC_API int DESSEC_CALL xdecrypt(char *secret, const char *passwd);
 /* Decrypts a 64-digit secret-key record in place and checks its check digits.
  * Returns 1 and leaves the 48-digit secret key when the password is right;
  * returns 0 otherwise (the text is then not the record any more, except when
- * it could not be decrypted at all, in which case it is untouched). */
+ * it could not be decrypted at all, in which case it is untouched). The check
+ * compares plaintext digits 1-16 with 49-64: damage confined to record digits
+ * 17-32 garbles key digits 17-48 only and still returns 1. */
 DESSEC_API int DESSEC_CALL decrypt_secret_key(char *secret, const char *passwd);
 
 /* ---------------------------------------------------------------- Diffie-Hellman */
 
 /* Writes base^exponent mod modulus to out as upper-case hexadecimal text
  * without leading zero bytes, then a NUL. The three texts are writable and
- * lower-cased in place; only their last 50 digits count. out needs 49 bytes
- * for a modulus of at most 48 digits, 51 in general. A zero result, or a
- * failure to allocate, writes nothing at all. */
+ * lower-cased in place; only their last 50 digits count, and any other
+ * character is read as a digit of some value ("g" as 16), never refused.
+ * Exponent 0 gives "01" whatever the modulus; modulus 0 gives the power
+ * modulo 2^200. out needs 49 bytes for a modulus of at most 48 digits, 51 in
+ * general. A zero result, or a failure to allocate, writes nothing at all. */
 DESSEC_API void DESSEC_CALL dh(char *base, char *exponent, char *modulus, char *out);
 
 /* Makes a key pair in the fixed 192-bit group with base 3: a random 48-digit
- * secret key and its public key, both lower case. Each buffer: 49 bytes.
- * Returns 0 on success, -1 on failure. */
+ * secret key, uniform over 192 bits (so at or above the modulus about one
+ * time in six), and its public key, both lower case. Each buffer: 49 bytes.
+ * Returns 0 on success, -1 when both random generators or an allocation
+ * fail. */
 DESSEC_API int DESSEC_CALL dh_keysGenerator(char *secret, char *public_key);
 
 /* ---------------------------------------------------------------- Diffie-Hellman group */
@@ -153,16 +172,22 @@ DESSEC_API int DESSEC_CALL dh_keysGenerator(char *secret, char *public_key);
  * result) or "_" with four count and four salt characters (20 characters);
  * a whole stored hash may be passed. Returns storage of the calling thread,
  * valid until the thread ends, that the thread's next passwd_crypt call
- * overwrites, as may its passwd_verify of a DES-based hash. */
+ * overwrites, as may its passwd_verify of a DES-based hash. Never fails: a
+ * short setting reads as if "." filled it, a character outside ./0-9A-Za-z
+ * counts 0 and is copied into the result, a setting beginning "$" is a
+ * two-character salt, and count 0 ("_....") hashes every password alike. */
 DESSEC_API char *DESSEC_CALL passwd_crypt(const char *key, const char *setting);
 
 /* Checks a password against a stored DES-based or "$1$" MD5-based hash; text
- * after a first comma is ignored. Returns 1 on a match, 0 otherwise
- * (also for a null password or a null stored hash). */
+ * after a first comma is ignored, and the salt is taken as passwd_crypt takes
+ * it. Returns 1 on a match, 0 otherwise (also for a null password or a null
+ * stored hash, an extended hash of count 0, other schemes and locked
+ * entries). */
 DESSEC_API int DESSEC_CALL passwd_verify(const char *passwd, const char *stored);
 
 /* Writes a random two-character salt and a NUL (3 bytes). Returns 1 when both
- * characters are letters, 0 otherwise; the salt is usable either way. */
+ * characters are letters, 0 otherwise; the salt is usable either way. Only
+ * when both random generators fail is the salt ".." for want of randomness. */
 DESSEC_API int DESSEC_CALL passwd_saltgen(char *salt);
 
 #ifdef __cplusplus

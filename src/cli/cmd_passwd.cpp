@@ -1,6 +1,7 @@
 // hash and verify: DES-based password hashes.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstring>
 #include <iostream>
 
@@ -35,6 +36,16 @@ struct verify_options {
 bool in_alphabet(std::string_view text)
 {
     return text.find_first_not_of(crypt64_alphabet) == std::string_view::npos;
+}
+
+// The count characters of an extended setting stand for 0: each is '.' or,
+// read as the library reads it, a character outside the alphabet.
+bool counts_zero(std::string_view count)
+{
+    return std::all_of(count.begin(), count.end(), [](char c) {
+        const auto value = crypt64_alphabet.find(c);
+        return value == 0 || value == std::string_view::npos;
+    });
 }
 
 void check_salt(const std::string &salt, std::size_t length)
@@ -126,21 +137,13 @@ int run_hash(const hash_options &options)
     return exit_ok;
 }
 
-// Why a stored text is not one of the three forms that the library checks,
-// or an empty text when it is one of them.
+// Why a stored text is not one of the forms that passwd_verify can match, or
+// an empty text when it is one of them. As the library does, only the text
+// before a first comma counts; a salt is taken whatever its characters, a
+// hash part only in ./0-9A-Za-z, which is all a computed hash can hold.
 std::string unsupported_reason(const std::string &stored)
 {
-    const std::string_view text = stored;
-    if (text.size() == 13 && in_alphabet(text))
-        return "";
-    if (text.size() == 20 && text[0] == '_' && in_alphabet(text.substr(1)))
-        return "";
-    if (text.starts_with("$1$")) {
-        const auto end = text.find('$', 3);
-        if (end != std::string_view::npos && end - 3 <= 8 && in_alphabet(text.substr(3, end - 3))
-            && text.size() - end - 1 == 22 && in_alphabet(text.substr(end + 1)))
-            return "";
-    }
+    const std::string_view text = std::string_view(stored).substr(0, stored.find(','));
     static const struct {
         const char *prefix;
         const char *name;
@@ -156,6 +159,19 @@ std::string unsupported_reason(const std::string &stored)
     for (const auto &k : known) {
         if (text.starts_with(k.prefix))
             return k.name;
+    }
+    if (text.size() == 13 && text[0] != '$' && text[0] != '_' && in_alphabet(text.substr(2)))
+        return "";
+    if (text.size() == 20 && text[0] == '_' && in_alphabet(text.substr(9))) {
+        if (counts_zero(text.substr(1, 4)))
+            return "an extended hash of count 0 matches no password";
+        return "";
+    }
+    if (text.starts_with("$1$")) {
+        const auto end = text.find('$', 3);
+        if (end != std::string_view::npos && end - 3 <= 8 && text.size() - end - 1 == 22
+            && in_alphabet(text.substr(end + 1)))
+            return "";
     }
     return "'" + stored + "' is not a 13- or 20-character DES-based hash nor a $1$ hash";
 }

@@ -1,6 +1,7 @@
 #include "common/scratch.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 
 #include <openssl/crypto.h>
@@ -30,7 +31,11 @@ void *scratch_alloc(std::size_t n)
 {
     if (planned_failure_is_due())
         return nullptr;
-    return std::malloc(n == 0 ? 1 : n);
+    // A failed malloc sets errno; the library leaves the caller's as it was.
+    const int caller_errno = errno;
+    void *p = std::malloc(n == 0 ? 1 : n);
+    errno = caller_errno;
+    return p;
 }
 
 void scratch_free(void *p, std::size_t n)

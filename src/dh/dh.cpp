@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include <openssl/crypto.h>
-#include <openssl/rand.h>
 
+#include "common/random.h"
 #include "common/scratch.h"
 #include "dessec.h"
 #include "dh/group.h"
@@ -149,13 +149,15 @@ bool dh_power(char *base, char *exponent, char *modulus, char *out, dh_path path
     return done;
 }
 
-// The secret digits come from libcrypto's generator; the C library's
-// generator is neither seeded nor drawn from.
+// The secret digits come from the library's random source; the C library's
+// generator is neither seeded nor drawn from. The secret is uniform over all
+// 192-bit numbers, so about one in six is at or above the modulus; it is kept
+// as drawn, an exponent like any other.
 int dh_generate_key_pair(char *secret, char *public_key)
 {
     std::memset(secret, 0, dh_key_text_size);
     unsigned char random[dh_random_bytes];
-    const bool drawn = RAND_bytes(random, dh_random_bytes) == 1;
+    const bool drawn = random_bytes(random, sizeof random);
     if (drawn)
         write_secret_digits(random, secret);
     OPENSSL_cleanse(random, sizeof random);

@@ -1,6 +1,5 @@
 // Random two-character salts of the DES-based hash.
-#include <openssl/rand.h>
-
+#include "common/random.h"
 #include "dessec.h"
 #include "passwd/passwd.h"
 
@@ -14,14 +13,14 @@ bool is_ascii_letter(char c)
 
 }  // namespace
 
-// 12 bits from the secure generator; ".." and 0 should it fail.
+// 12 random bits; ".." and 0 only when no generator gives any.
 int make_salt(char *salt)
 {
     if (salt == nullptr)
         return 0;
     unsigned char r[2];
     salt[2] = '\0';
-    if (RAND_bytes(r, sizeof r) != 1) {
+    if (!random_bytes(r, sizeof r)) {
         salt[0] = salt[1] = '.';
         return 0;
     }

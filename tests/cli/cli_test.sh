@@ -237,6 +237,27 @@ ab0ozUNIgzCZ. |not a 13- or 20-character
 $1$saltsaltx$abcdefghijklmnopqrstuv|not a 13- or 20-character
 EOF
 
+# --- verify on every form of the table of stored hashes, as the library and
+# the Python package read it too
+check_stored() {
+  run "$table_passwd" verify --stdin "$table_stored"
+  check "verify of '$table_stored': status $table_status" [ "$status" -eq "$table_status" ]
+}
+table_status=""
+while IFS= read -r table_line || [ -n "$table_line" ]; do
+  case $table_line in
+    '#'*) ;;
+    '') [ -z "$table_status" ] || check_stored; table_status="" ;;
+    *) table_field=${table_line%%=*} table_value=${table_line#*=} table_value=${table_value# }
+       case ${table_field% } in
+         stored) table_stored=$table_value ;;
+         passwd) table_passwd=$table_value ;;
+         status) table_status=$table_value ;;
+       esac ;;
+  esac
+done <"$(dirname "$0")/../vectors/stored_hashes.txt"
+[ -z "$table_status" ] || check_stored
+
 # verify keeps status 1 for a mismatch alone
 refused 2 "cannot open '/nonexistent'" "" verify --password-file /nonexistent "$traditional"
 refused 2 'read error' "" verify --password-file "$work" "$traditional"

@@ -65,6 +65,24 @@ TEST(DesKnownAnswers, CbcMatchesFips81AndLeavesLastCiphertextInVector)
     }
 }
 
+// Key, data and vector at odd addresses give the answers of aligned ones.
+TEST(DesKnownAnswers, BuffersNeedNoAlignment)
+{
+    const vector_record v = read_vectors("des_cbc.txt").front();
+    const bytes key = from_hex(v.at("key")), plain = from_hex(v.at("plain")), iv = from_hex(v.at("iv"));
+    bytes storage(3 * (plain.size() + 8) + 3);
+    char *k = chars(storage) + 1, *data = k + 8 + 1, *vector = data + plain.size() + 1;
+    std::memcpy(k, key.data(), 8);
+    std::memcpy(data, plain.data(), plain.size());
+    std::memcpy(vector, iv.data(), 8);
+    ASSERT_EQ(cbc_crypt(k, data, plain.size(), des_mode_encrypt, vector), des_status_done);
+    EXPECT_EQ(to_hex(reinterpret_cast<unsigned char *>(data), plain.size()), v.at("cipher"));
+    ASSERT_EQ(ecb_crypt(k, data, plain.size(), des_mode_decrypt), des_status_done);
+    bytes aligned = from_hex(v.at("cipher")), aligned_key = key;
+    ecb_crypt(chars(aligned_key), chars(aligned), aligned.size(), des_mode_decrypt);
+    EXPECT_EQ(to_hex(reinterpret_cast<unsigned char *>(data), plain.size()), to_hex(aligned));
+}
+
 TEST(DesAgainstOpenSsl, RandomRequestsInBothModesAndDirections)
 {
     auto rng = seeded_rng(1);

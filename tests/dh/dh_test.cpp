@@ -118,7 +118,7 @@ TEST(DhAgainstOpenSsl, BaseAtOrAboveTheModulusGivesThePowerOfItsRemainder)
     ctx_ptr ctx(BN_CTX_new(), BN_CTX_free);
     const bn_ptr m = value_of(group_modulus);
     const std::string exponent = "8f3a27c55b0e1d964ac2f07e13b94d6a80c5e21f7d394b06";
-    const std::string bases[] = {group_modulus, "9" + group_modulus, std::string(50, 'f'), "1" + std::string(49, '0')};
+    const std::string bases[] = {group_modulus, std::string("9") + group_modulus, std::string(50, 'f'), std::string("1") + std::string(49, '0')};
     for (const auto &base : bases) {
         bn_ptr expected = new_bn();
         BN_mod_exp(expected.get(), value_of(base).get(), value_of(exponent).get(), m.get(), ctx.get());
@@ -178,7 +178,7 @@ TEST(DhRules, TextsAreReadAndWrittenByCharacter)
         {"@", "30", "`"},        {"`", "30", "`"},      {"F", "0F", "f"},      {"[", "24", "{"},
         {"\x7F", "28", "\x7F"},  {"1g", "10", "1g"},    {"0", "", "0"},        {"\x80", "", "\x80"},
         {"12\xC3" "4", "12", "12\xC3" "4"},             {"A\x80" "B", "0A", "a\x80" "B"},
-        {"1", "01", "1"},        {"aBc", "0ABC", "abc"}, {top, top, lower(top)}, {"FF" + top, top, "ff" + lower(top)},
+        {"1", "01", "1"},        {"aBc", "0ABC", "abc"}, {"0x1", "0211", "0x1"}, {top, top, lower(top)}, {"FF" + top, top, "ff" + lower(top)},
     };
     for (const auto &c : cases) {
         const dh_run run = run_dh(c.base, "1", "");
@@ -248,18 +248,42 @@ TEST(DhKeys, CLibraryGeneratorIsNeitherSeededNorDrawnFrom)
     EXPECT_TRUE(std::equal(first, first + 3, then));
 }
 
-TEST(DhKeys, FailingRandomGeneratorClearsBothBuffers)
+// libcrypto's generator failing, the key pair comes from the system's.
+TEST(DhKeys, FailingLibcryptoGeneratorFallsBackToTheSystems)
 {
     RAND_METHOD failing{};
     failing.bytes = failing_bytes;
     failing.status = failing_status;
     const RAND_METHOD *saved = RAND_get_rand_method();
     ASSERT_EQ(RAND_set_rand_method(&failing), 1);
-    const key_pair k = make_key_pair();
+    const key_pair a = make_key_pair(), b = make_key_pair();
     RAND_set_rand_method(saved);
-    EXPECT_EQ(k.status, -1);
-    EXPECT_EQ(k.secret_buffer, std::string(DESSEC_KEY_BUFFER, '\0') + std::string(64 - DESSEC_KEY_BUFFER, '#'));
-    EXPECT_EQ(k.public_buffer, std::string(DESSEC_KEY_BUFFER, '\0') + std::string(64 - DESSEC_KEY_BUFFER, '#'));
+    ASSERT_EQ(a.status, 0);
+    ASSERT_EQ(b.status, 0);
+    expect_key_text(a.secret_buffer, DESSEC_SECRET_KEY_DIGITS, DESSEC_SECRET_KEY_DIGITS);
+    EXPECT_NE(a.secret(), b.secret());
+    EXPECT_EQ(lower(run_dh("3", a.secret(), group_modulus).out), a.public_key());
+}
+
+// The secret is drawn over all 192 bits and kept as drawn: about one in six
+// is at or above the modulus, and its public key is 3 to the whole secret.
+TEST(DhKeys, SecretIsUniformOver192BitsAndNotReduced)
+{
+    ctx_ptr ctx(BN_CTX_new(), BN_CTX_free);
+    const bn_ptr m = value_of(group_modulus), three = value_of("3");
+    bool seen = false;
+    for (int i = 0; i < 200 && !seen; ++i) {
+        const key_pair k = make_key_pair();
+        ASSERT_EQ(k.status, 0);
+        const bn_ptr secret = value_of(k.secret());
+        if (BN_cmp(secret.get(), m.get()) < 0)
+            continue;
+        seen = true;
+        bn_ptr expected = new_bn();
+        BN_mod_exp(expected.get(), three.get(), secret.get(), m.get(), ctx.get());
+        EXPECT_EQ(k.public_key(), lower(printed(expected.get())));
+    }
+    EXPECT_TRUE(seen) << "no secret at or above the modulus in 200 key pairs";
 }
 
 TEST(DhKeys, AllocationFailureWritesNothingAndLeavesThePublicKeyEmpty)

@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/crypt64_alphabet.h"
 #include "crypt_oracle.h"
 #include "dessec.h"
 #include "test_support.h"
@@ -97,6 +98,21 @@ TEST(PasswdCrypt, SettingAndPasswordQuirks)
     EXPECT_NE(hash_of("12345678", "_J9..CCCC"), hash_of("12345678\x80", "_J9..CCCC"));
     EXPECT_NE(hash_of("\x80" "abc", "ab"), hash_of("abc", "ab"));
     EXPECT_EQ(std::string(passwd_crypt(nullptr, nullptr)), hash_of("", ""));
+}
+
+// Settings the system's crypt refuses still give a hash: a character outside
+// the alphabet is copied into it, "$" is a salt character, count 0 hashes
+// every password alike.
+TEST(PasswdCrypt, SettingsOutsideTheFormatsStillGiveAHash)
+{
+    for (const std::string setting : {"a:", "a\n", "$1$abc$"}) {
+        const std::string hash = hash_of("x", setting);
+        EXPECT_EQ(hash.size(), 13u) << setting;
+        EXPECT_EQ(hash.substr(0, 2), setting.substr(0, 2));
+        EXPECT_EQ(hash.find_first_not_of(dessec::crypt64_alphabet, 2), std::string::npos) << hash;
+    }
+    EXPECT_EQ(hash_of("a", "_....abcd"), "_....abcd...........");
+    EXPECT_EQ(hash_of("b", "_....abcd"), "_....abcd...........");
 }
 
 // Threads that make their first hashes together share the engine's tables

@@ -22,6 +22,11 @@ def test_des_cbc_known_answers(record):
     assert dessec.des_cbc(key, cipher, iv, decrypt=True) == (plain, cipher[-8:])
 
 
+@pytest.mark.parametrize("record", read_vectors("stored_hashes.txt"))
+def test_verify_reads_the_stored_forms_as_the_library_does(record):
+    assert dessec.verify(record["passwd"], record["stored"]) == (record["verify"] == "1")
+
+
 @pytest.mark.parametrize("record", read_vectors("passwd_crypt.txt"))
 def test_password_hash_known_answers(record):
     if not record["setting"].startswith("$"):

@@ -39,6 +39,21 @@ TEST(HexToBytes, ReadsExactlyTwoCharactersPerByte)
     }
 }
 
+// The output may be the text itself: each byte is written after its two
+// characters are read.
+TEST(HexToBytes, ConvertsInPlace)
+{
+    char text[] = "0aFf7e9Z";
+    hex2bin(4, text, reinterpret_cast<unsigned char *>(text));
+    EXPECT_EQ(to_hex(reinterpret_cast<unsigned char *>(text), 4), "0aff7eb3");
+    EXPECT_STREQ(text + 4, "7e9Z");
+
+    // The reverse may not: its digits overwrite bytes not yet read.
+    unsigned char in_place[7] = {0x12, 0x34, 0x56};
+    bin2hex(3, in_place, reinterpret_cast<char *>(in_place));
+    EXPECT_STREQ(reinterpret_cast<char *>(in_place), "113133");
+}
+
 TEST(BytesToHex, WritesLowerCaseAndANul)
 {
     const bytes data = {0x0A, 0xFF, 0x00, 0x9c};

@@ -191,6 +191,26 @@ TEST(SecretKeyRecord, OneWrongCheckDigitAtAnyOfTheSixteenPlacesFails)
     }
 }
 
+// The check compares plaintext blocks 0 and 3; damage to ciphertext block 1,
+// digits 16-31, garbles plaintext blocks 1 and 2 only and passes it, with a
+// wrong key. Damage anywhere else in the 64 digits fails it.
+TEST(SecretKeyRecord, DamageToDigits16To31PassesTheCheckElsewhereFails)
+{
+    const std::string record = run(xencrypt, secret_key + secret_key.substr(0, 16), "s3cret!").text;
+    for (std::size_t at = 0; at < 64; ++at) {
+        std::string damaged = record;
+        damaged[at] = damaged[at] == '0' ? '1' : '0';
+        const auto opened = run(decrypt_secret_key, damaged, "s3cret!");
+        const bool in_block_1 = at >= 16 && at < 32;
+        EXPECT_EQ(opened.result, in_block_1 ? 1 : 0) << at;
+        if (in_block_1) {
+            EXPECT_EQ(opened.text.substr(0, 16), secret_key.substr(0, 16)) << at;
+            EXPECT_EQ(opened.text.size(), 48u);
+            EXPECT_NE(opened.text.substr(16), secret_key.substr(16)) << at;
+        }
+    }
+}
+
 TEST(SecretKeyRecord, WrongPasswordFailsAndLeavesTheDecryptedText)
 {
     const std::string record = make_record(secret_key, "", "s3cret!");

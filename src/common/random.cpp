@@ -1,0 +1,32 @@
+#include "common/random.h"
+
+#include <cerrno>
+#include <climits>
+
+#include <openssl/crypto.h>
+#include <openssl/rand.h>
+
+namespace dessec {
+namespace {
+
+// libcrypto's generator: its first use reads libcrypto's configuration
+// (OPENSSL_CONF or the system's file), which may leave errno set or the
+// generator broken.
+bool libcrypto_random_bytes(unsigned char *out, std::size_t n)
+{
+    return n <= INT_MAX && RAND_bytes(out, static_cast<int>(n)) == 1;
+}
+
+}  // namespace
+
+bool random_bytes(unsigned char *out, std::size_t n)
+{
+    const int caller_errno = errno;
+    const bool filled = libcrypto_random_bytes(out, n) || system_random_bytes(out, n);
+    if (!filled)
+        OPENSSL_cleanse(out, n);
+    errno = caller_errno;
+    return filled;
+}
+
+}  // namespace dessec
