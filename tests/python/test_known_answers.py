@@ -23,8 +23,9 @@ def test_des_cbc_known_answers(record):
 
 
 @pytest.mark.parametrize("record", read_vectors("stored_hashes.txt"))
-def test_verify_reads_the_stored_forms_as_the_library_does(record):
+def test_verify_and_identify_read_the_stored_forms_as_the_library_does(record):
     assert dessec.verify(record["passwd"], record["stored"]) == (record["verify"] == "1")
+    assert dessec.identify(record["stored"]) == (None if record["identify"] == "none" else record["identify"])
 
 
 @pytest.mark.parametrize("record", read_vectors("passwd_crypt.txt"))
