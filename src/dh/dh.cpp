@@ -7,6 +7,7 @@
 #include <openssl/crypto.h>
 #include <openssl/rand.h>
 
+#include "common/libcrypto_ready.h"
 #include "common/scratch.h"
 #include "dessec.h"
 #include "dh/group.h"
@@ -150,12 +151,13 @@ bool dh_power(char *base, char *exponent, char *modulus, char *out, dh_path path
 }
 
 // The secret digits come from libcrypto's generator; the C library's
-// generator is neither seeded nor drawn from.
+// generator is neither seeded nor drawn from. -1 when libcrypto cannot start
+// or its generator fails.
 int dh_generate_key_pair(char *secret, char *public_key)
 {
     std::memset(secret, 0, dh_key_text_size);
     unsigned char random[dh_random_bytes];
-    const bool drawn = RAND_bytes(random, dh_random_bytes) == 1;
+    const bool drawn = libcrypto_ready() && RAND_bytes(random, dh_random_bytes) == 1;
     if (drawn)
         write_secret_digits(random, secret);
     OPENSSL_cleanse(random, sizeof random);

@@ -1,6 +1,7 @@
 // Random two-character salts of the DES-based hash.
 #include <openssl/rand.h>
 
+#include "common/libcrypto_ready.h"
 #include "dessec.h"
 #include "passwd/passwd.h"
 
@@ -21,7 +22,7 @@ int make_salt(char *salt)
         return 0;
     unsigned char r[2];
     salt[2] = '\0';
-    if (RAND_bytes(r, sizeof r) != 1) {
+    if (!libcrypto_ready() || RAND_bytes(r, sizeof r) != 1) {
         salt[0] = salt[1] = '.';
         return 0;
     }
