@@ -1,19 +1,26 @@
-// The least a C++ DLL can hold of the runtime that mingw-w64 links into it
-// statically: one function whose local static is built at its first call,
-// under the runtime's guard. The unload test measures what it leaves per load.
+// The C++ runtime that mingw-w64 links statically into a DLL, used as
+// dessec.dll uses it and nothing more: one local static built at the first
+// call, under the runtime's guard, and the runtime's memory freed at unload
+// as dessec.dll's entry point frees it. The unload test measures what it
+// leaves per load.
 #include <cstdlib>
 
-namespace {
+#include <windows.h>
 
-int built()
-{
-    return std::atoi("1");
+// The runtime's exception pool, declared by hand as dessec.dll declares it.
+namespace __gnu_cxx {
+void __freeres() noexcept;
 }
-
-}  // namespace
 
 extern "C" __declspec(dllexport) int first_use()
 {
-    static const int value = built();
+    static const int value = std::atoi("1");
     return value;
+}
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
+{
+    if (reason == DLL_PROCESS_DETACH && reserved == nullptr)
+        __gnu_cxx::__freeres();
+    return TRUE;
 }
