@@ -11,7 +11,8 @@
  * runtime's memory freed at unload, as dessec.dll has them. What it leaves
  * per load is the runtime's: two handles, the winpthreads mutex and condition
  * variable that guard the first build of a local static and that no unload
- * frees, and a few hundred bytes of heap.
+ * frees, and a few hundred bytes of heap (some 350 on 32-bit Windows, 800 on
+ * 64-bit).
  *
  * Last, a thread that called the DLL waits while it is freed and then ends
  * cleanly. */
@@ -191,9 +192,9 @@ int main(void)
 {
     const struct usage dessec = growth_over_cycles("dessec.dll", cycle_of_use);
     const struct usage runtime = growth_over_cycles("runtime_only.dll", runtime_cycle);
-    /* Beyond the runtime's, a few KiB that the system takes once, at some cycle. */
+    /* Beyond the runtime's, what the system takes once, at some cycle. */
     check(dessec.heap <= runtime.heap + 16 * 1024, "heap in use grew more than the runtime's", cycles);
-    check(dessec.memory <= 256 * 1024, "private memory grew by more than 256 KiB", cycles);
+    check(dessec.memory <= runtime.memory + 128 * 1024, "private memory grew more than the runtime's", cycles);
     check(dessec.handle <= runtime.handle, "more handles left than the runtime's", cycles);
     printf("handles left per load: %ld, the runtime's own %ld (the winpthreads mutex and condition variable "
            "behind the first build of a local static)\n",
