@@ -6,15 +6,18 @@
 #include <openssl/crypto.h>
 #include <openssl/rand.h>
 
+#include "common/libcrypto_ready.h"
+
 namespace dessec {
 namespace {
 
 // libcrypto's generator: its first use reads libcrypto's configuration
 // (OPENSSL_CONF or the system's file), which may leave errno set or the
-// generator broken.
+// generator broken. The Windows DLL starts its own libcrypto here, and falls
+// back on the system's generator when that start fails.
 bool libcrypto_random_bytes(unsigned char *out, std::size_t n)
 {
-    return n <= INT_MAX && RAND_bytes(out, static_cast<int>(n)) == 1;
+    return n <= INT_MAX && libcrypto_ready() && RAND_bytes(out, static_cast<int>(n)) == 1;
 }
 
 }  // namespace

@@ -3,17 +3,18 @@
 // salt, a count of its own and every password character folded in.
 #include "passwd/passwd.h"
 
+#include <cstring>
+
 #include <openssl/crypto.h>
 
 #include "dessec.h"
+#include "passwd/thread_results.h"
 
 namespace dessec {
 namespace {
 
 constexpr unsigned char crypt_zero_block[8] = {};
 constexpr std::int32_t traditional_count = 25;
-
-thread_local char passwd_crypt_output[passwd_crypt_output_size];
 
 // XORs the next eight password characters, each shifted left by one bit
 // (bit 7 is lost), into the key bytes. The cursor stops at the password's
@@ -82,7 +83,10 @@ char *passwd_des_crypt(const char *key, const char *setting)
     const auto *cursor = reinterpret_cast<const unsigned char *>(key ? key : "");
     if (setting == nullptr)
         setting = "";
-    char *const out = passwd_crypt_output;
+    thread_results *const results = this_thread_results();
+    if (results == nullptr)
+        return nullptr;
+    char *const out = results->des_crypt;
     unsigned char password_key_bytes[8] = {};
     salted_des_key_schedule schedule;
     fold_next_chars(cursor, password_key_bytes);
@@ -122,7 +126,19 @@ char *passwd_des_crypt(const char *key, const char *setting)
 
 }  // namespace dessec
 
+namespace {
+
+// What passwd_crypt returns when its thread has no result buffer: a text that
+// no hash equals, and not the start of the setting, so that a caller who
+// compares the result with a stored text never sees a match.
+char no_hash_texts[2][3] = {"*0", "*1"};
+
+}  // namespace
+
 extern "C" DESSEC_API char *passwd_crypt(const char *key, const char *setting)
 {
-    return dessec::passwd_des_crypt(key, setting);
+    char *const hash = dessec::passwd_des_crypt(key, setting);
+    if (hash != nullptr)
+        return hash;
+    return no_hash_texts[setting != nullptr && std::strncmp(setting, "*0", 2) == 0];
 }

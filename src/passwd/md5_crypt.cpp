@@ -9,6 +9,7 @@
 #include <openssl/md5.h>
 
 #include "common/byte_order.h"
+#include "passwd/thread_results.h"
 
 namespace dessec {
 namespace {
@@ -17,8 +18,6 @@ constexpr char md5_prefix[] = "$1$";
 constexpr std::size_t md5_prefix_len = 3;
 constexpr std::size_t md5_max_salt = 8;
 constexpr int md5_rounds = 1000;
-
-thread_local char md5_crypt_output[md5_crypt_output_size];
 
 // The salt starts behind an optional "$1$" and ends before the first "$", at
 // the NUL or after 8 characters; any other byte is taken as it is.
@@ -178,6 +177,9 @@ void encode_digest(const unsigned char d[16], char *text)
 
 char *passwd_md5_crypt(const char *passwd, const char *setting)
 {
+    thread_results *const results = this_thread_results();
+    if (results == nullptr)
+        return nullptr;
     const auto *p = reinterpret_cast<const unsigned char *>(passwd);
     const std::size_t n = std::strlen(passwd);
     std::size_t s_len;
@@ -211,7 +213,7 @@ char *passwd_md5_crypt(const char *passwd, const char *setting)
     else
         iterate_by_pieces(d, p, n, s, s_len);
 
-    char *text = md5_crypt_output;
+    char *text = results->md5_crypt;
     std::memcpy(text, md5_prefix, md5_prefix_len);
     std::memcpy(text + md5_prefix_len, s, s_len);
     text[md5_prefix_len + s_len] = '$';

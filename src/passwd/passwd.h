@@ -41,8 +41,9 @@ inline constexpr std::size_t passwd_crypt_output_size = DESSEC_CRYPT_BUFFER;
 inline constexpr std::size_t md5_crypt_output_size = 120;
 
 // The DES-based hash text of a password under a two-character or "_" setting,
-// in a buffer of the calling thread that its next call overwrites. A null
-// key or setting reads as the empty text.
+// in a buffer of the calling thread that its next call overwrites; null when
+// the thread has none (Windows, out of memory). A null key or setting reads
+// as the empty text.
 char *passwd_des_crypt(const char *key, const char *setting);
 
 // Iteration count of an extended setting, read from its characters 1 to 4
@@ -50,7 +51,7 @@ char *passwd_des_crypt(const char *key, const char *setting);
 std::uint32_t extended_setting_count(const char *setting);
 
 // The "$1$" hash text, in a buffer of the calling thread that its next call
-// overwrites. Neither argument may be null.
+// overwrites; null when the thread has none. Neither argument may be null.
 char *passwd_md5_crypt(const char *passwd, const char *setting);
 
 // ---------------------------------------------------------------- verification

@@ -9,20 +9,7 @@
 
 #include <dessec.h>
 
-/* Any function: what GetProcAddress gives is kept as this, and cast to the
- * function's own type when called. */
-typedef void (*any_fn)(void);
-typedef int (*ecb_fn)(char *, char *, unsigned int, unsigned int);
-typedef int (*cbc_fn)(char *, char *, unsigned int, unsigned int, char *);
-typedef void (*setparity_fn)(char *);
-typedef void (*hex2bin_fn)(int, const char *, unsigned char *);
-typedef void (*bin2hex_fn)(int, const unsigned char *, char *);
-typedef int (*text_fn)(char *, const char *);
-typedef void (*dh_fn)(char *, char *, char *, char *);
-typedef int (*keys_fn)(char *, char *);
-typedef char *(*crypt_fn)(const char *, const char *);
-typedef int (*verify_fn)(const char *, const char *);
-typedef int (*saltgen_fn)(char *);
+#include "export_types.h"
 
 /* The exports in byte order of their names: ordinal i + 1 is names[i]. */
 static const char *const names[] = {"bin2hex", "cbc_crypt", "decrypt_secret_key", "des_setparity", "dh",
