@@ -13,7 +13,7 @@ punctuation, in lower case with underscores.
   groups.py run DIR COMMAND...  runs a script with DESSEC_CHECK_LOG=DIR, where
                                 check() writes each group's outcomes; fails only
                                 when the script stopped before its end
-  groups.py result DIR GROUP    prints a group's outcomes; fails on a failed check
+                                (group_result.cmake reports each group)
 """
 import os
 import re
@@ -81,23 +81,6 @@ def run(directory, command):
     return status or 1
 
 
-def result(directory, group):
-    if not os.path.exists(os.path.join(directory, "finished")):
-        print("the script stopped before its end: see its own test")
-        return 1
-    try:
-        with open(os.path.join(directory, group + ".log"), encoding="utf-8") as log:
-            outcomes = log.read()
-    except FileNotFoundError:
-        print("no check ran in the group %s" % group)
-        return 1
-    lines = outcomes.splitlines()
-    failed = sum(line.startswith("FAIL: ") for line in lines)
-    print(outcomes, end="")
-    print("%s: %d checks, %d failed" % (group, failed + sum(line.startswith("ok: ") for line in lines), failed))
-    return 1 if failed else 0
-
-
 def main(args):
     if args[0] == "list":
         print("\n".join(name for _, name in group_lines(args[1])))
@@ -105,8 +88,6 @@ def main(args):
         print("\n".join("%d %s" % group for group in group_lines(args[1])))
     elif args[0] == "run":
         return run(args[1], args[2:])
-    elif args[0] == "result":
-        return result(args[1], args[2])
     else:
         print(__doc__, file=sys.stderr)
         return 2
