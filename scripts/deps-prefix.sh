@@ -19,15 +19,16 @@ prefix=${DESSEC_DEPS:-${XDG_CACHE_HOME:-$HOME/.cache}/dessec}/$preset
 case $preset in
   arm64 | s390x | i386)
     debs=$("$root/scripts/apt-private.sh" debs "$preset")
-    versions=$(for f in $debs; do dpkg-deb -f "$f" Package Version Architecture | paste -sd ' '; done)
+    versions=$(for f in $debs; do dpkg-deb --show --showformat='${Package} ${Version} ${Architecture}\n' "$f"; done)
     ;;
   win32 | win64)
     triplet=x86_64-w64-mingw32 toolchain=$root/cmake/mingw-x86_64.cmake
     [ "$preset" = win32 ] && triplet=i686-w64-mingw32 toolchain=$root/cmake/mingw-i686.cmake
     built=$("$root/scripts/mingw-deps.sh" "$triplet" "$toolchain")
     # The cache folders' names carry the versions and the options.
+    compiler=g++-mingw-w64-${triplet%%-*}-posix
     versions=$(for dir in $built; do basename "$dir"; done
-               dpkg-query -W -f='${Package} ${Version}\n' "g++-mingw-w64-${triplet%%-*}-posix")
+               dpkg-query -W -f='${Package} ${Version}\n' "${compiler//_/-}")
     ;;
   *) exit 0 ;;
 esac
