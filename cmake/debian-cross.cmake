@@ -4,10 +4,11 @@
 #   DESSEC_CROSS_ARCH     arm64, s390x or i386 (Debian's name)
 #   DESSEC_CROSS_SYSROOT  Debian's packages of the target's libraries
 #                         (OpenSSL, crypt, GoogleTest) unpacked into a folder;
-#                         by default scripts/apt-private.sh fetches and
-#                         unpacks them once, into a cache of its own.
+#                         by default the preset's prefix, which
+#                         `scripts/setup.sh ARCH` provisions.
 # The C runtime comes from the cross compiler's own tree, /usr/TRIPLET.
-set(CMAKE_TRY_COMPILE_PLATFORM_VARIABLES DESSEC_CROSS_ARCH DESSEC_CROSS_SYSROOT)
+include(${CMAKE_CURRENT_LIST_DIR}/deps-prefix.cmake)
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES DESSEC_CROSS_ARCH DESSEC_CROSS_SYSROOT)
 
 if(DESSEC_CROSS_ARCH STREQUAL "arm64")
   set(CMAKE_SYSTEM_PROCESSOR aarch64)
@@ -27,16 +28,8 @@ elseif(DESSEC_CROSS_ARCH STREQUAL "i386")
 else()
   message(FATAL_ERROR "DESSEC_CROSS_ARCH is '${DESSEC_CROSS_ARCH}': arm64, s390x or i386")
 endif()
-# Fetched once a configuration, so that new package versions are taken.
-get_property(in_try_compile GLOBAL PROPERTY IN_TRY_COMPILE)
-get_property(fetched_sysroot GLOBAL PROPERTY DESSEC_FETCHED_SYSROOT)
-if(NOT DESSEC_CROSS_SYSROOT AND NOT in_try_compile AND NOT fetched_sysroot)
-  execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/apt-private.sh sysroot ${DESSEC_CROSS_ARCH}
-    OUTPUT_VARIABLE fetched_sysroot OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
-  set_property(GLOBAL PROPERTY DESSEC_FETCHED_SYSROOT ${fetched_sysroot})
-endif()
 if(NOT DESSEC_CROSS_SYSROOT)
-  set(DESSEC_CROSS_SYSROOT ${fetched_sysroot})
+  set(DESSEC_CROSS_SYSROOT ${DESSEC_DEPS_PREFIX})
 endif()
 if(NOT IS_DIRECTORY "${DESSEC_CROSS_SYSROOT}/usr/lib/${multiarch}")
   message(FATAL_ERROR "DESSEC_CROSS_SYSROOT '${DESSEC_CROSS_SYSROOT}' holds no ${multiarch} libraries")

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# apt-private.sh sysroot ARCH | openssl-source: Debian's packages from the
+# apt-private.sh debs ARCH | openssl-source: Debian's packages from the
 # machine's own apt sources (same mirrors and suites), through an apt state
 # of their own under $DESSEC_CACHE (default ~/.cache/dessec), so that the
-# machine's apt configuration and packages stay as they are.
-#   sysroot ARCH    the target's OpenSSL, crypt and GoogleTest for Debian's
-#                   ARCH unpacked into one folder, again only when their
-#                   versions change; prints the folder.
+# machine's apt configuration and packages stay as they are. Run by the
+# provisioning (scripts/setup.sh PRESET) alone, never by a build.
+#   debs ARCH       the target's OpenSSL, crypt and GoogleTest packages for
+#                   Debian's ARCH, downloaded when missing; prints their paths.
 #   openssl-source  OpenSSL's source tarball; prints its path.
 set -euo pipefail
 shopt -s inherit_errexit
@@ -16,7 +16,7 @@ mkdir -p "$apt/state/lists/partial" "$apt/cache/archives/partial" "$apt/etc/part
 touch "$apt/state/status"
 options=(-o "Dir::State=$apt/state" -o "Dir::State::status=$apt/state/status" -o "Dir::Cache=$apt/cache"
          -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache= -o APT::Sandbox::User=root -o Debug::NoLocking=1)
-if [ "$job" = sysroot ]; then
+if [ "$job" = debs ]; then
   options+=(-o "APT::Architecture=$arch" -o "APT::Architectures=$arch")
 else
   # deb-src entries made from the machine's deb entries.
@@ -56,16 +56,4 @@ files=$(apt-get "${options[@]}" --print-uris download "${packages[@]}" \
 missing=()
 for f in $files; do [ -f "$apt/debs/$f" ] || missing+=("${f%%_*}"); done
 [ ${#missing[@]} -eq 0 ] || (cd "$apt/debs" && apt-get -qq "${options[@]}" download "${missing[@]}" >&2)
-sysroot=$cache/sysroot-$arch
-if [ "$(cat "$sysroot/.packages" 2>/dev/null)" != "$files" ]; then
-  echo "== unpacking $(echo $files) into $sysroot" >&2
-  rm -rf "$sysroot"
-  mkdir -p "$sysroot"
-  for f in $files; do dpkg-deb -x "$apt/debs/$f" "$sysroot"; done
-  # Links that name an absolute path (libcrypt.so) point into the sysroot.
-  while IFS= read -r -d '' link; do
-    ln -sfn "$sysroot$(readlink "$link")" "$link"
-  done < <(find "$sysroot" -type l -lname '/*' -print0)
-  echo "$files" >"$sysroot/.packages"
-fi
-echo "$sysroot"
+for f in $files; do echo "$apt/debs/$f"; done

@@ -5,7 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh demo
-scripts/build.sh build-demo -DDESSEC_TESTS=OFF -DDESSEC_BENCH=OFF >/dev/null
+cmake -S . -B build-demo -G Ninja -DDESSEC_TESTS=OFF -DDESSEC_BENCH=OFF >/dev/null
+cmake --build build-demo >/dev/null
 dessec=$PWD/build-demo/src/cli/dessec
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

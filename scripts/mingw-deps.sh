@@ -2,7 +2,8 @@
 # mingw-deps.sh TRIPLET TOOLCHAIN: the static libcrypto that dessec.dll takes
 # in and the GoogleTest of the unit tests, cross-built for the mingw-w64
 # TRIPLET once and cached under $DESSEC_CACHE (default ~/.cache/dessec),
-# keyed by version, target and options; prints their two prefixes.
+# keyed by version, target and options; prints their two prefixes. Run by
+# the provisioning (scripts/setup.sh win32|win64), never by a build.
 #
 # libcrypto is built from the source of the machine's own OpenSSL package
 # with only what the library and its tests call (DES, MD5, big numbers, the
@@ -53,7 +54,7 @@ if [ ! -f "$gtest/lib/cmake/GTest/GTestConfig.cmake" ]; then
   echo "== cross-building GoogleTest for $triplet (once; cached in $gtest)" >&2
   work=$cache/googletest-build-$triplet
   rm -rf "$work" "$gtest"
-  cmake -S /usr/src/googletest -B "$work" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DDESSEC_MINGW_DEPS=OFF \
+  cmake -S /usr/src/googletest -B "$work" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_BUILD_TYPE=Release -DBUILD_GMOCK=OFF -DCMAKE_INSTALL_PREFIX="$gtest" >/dev/null
   nice -n 10 cmake --build "$work" --parallel "$(nproc)" >/dev/null
   cmake --install "$work" >/dev/null

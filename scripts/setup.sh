@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# setup.sh [demo|package|test]: installs what the demo needs (a compiler,
-# CMake, Ninja, OpenSSL's and CLI11's headers), that and Debian's packaging
-# tools, or that and what every preset of the test command needs besides
-# (default: clang, the sanitizers' runtimes, valgrind, the mingw-w64 and
-# Debian cross compilers, Wine, qemu and LLVM's Windows tools), on a Debian 12
-# machine, when something is missing and we run as root.
+# setup.sh [demo|package|test|PRESET]: installs what the demo needs (a
+# compiler, CMake, Ninja, OpenSSL's and CLI11's headers), that and Debian's
+# packaging tools, or that and what every preset of the test command needs
+# besides (default: clang, the sanitizers' runtimes, valgrind, the mingw-w64
+# and Debian cross compilers, Wine, qemu and LLVM's Windows tools), on a
+# Debian 12 machine, when something is missing and we run as root. With the
+# name of a configure preset, also provisions the prefix of the target's
+# libraries that a cross preset configures against (scripts/deps-prefix.sh):
+# the one step that downloads or builds a dependency; configure never does.
 set -euo pipefail
 demo=(cmake ninja-build g++ libssl-dev libcli11-dev)
 test=(clang libclang-rt-14-dev pkg-config libgtest-dev libgmock-dev libbenchmark-dev libgmp-dev libcrypt-dev valgrind
@@ -15,7 +18,9 @@ test=(clang libclang-rt-14-dev pkg-config libgtest-dev libgmock-dev libbenchmark
 case ${1:-test} in
   demo) packages=("${demo[@]}") ;;
   package) packages=("${demo[@]}" dpkg-dev) ;;
-  test) packages=("${demo[@]}" "${test[@]}") ;;
-  *) echo "usage: setup.sh [demo|package|test]" >&2; exit 2 ;;
+  test | dev | release | memcheck | debug | asan | tsan | deb | fuzz | win32 | win64 | arm64 | s390x | i386)
+    packages=("${demo[@]}" "${test[@]}") ;;
+  *) echo "usage: setup.sh [demo|package|test|PRESET]" >&2; exit 2 ;;
 esac
 "$(dirname "$0")/install-missing.sh" "${packages[@]}"
+"$(dirname "$0")/deps-prefix.sh" "${1:-test}"

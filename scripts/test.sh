@@ -11,7 +11,6 @@ export CTEST_PARALLEL_LEVEL=${CTEST_PARALLEL_LEVEL:-$(nproc)}
 stage_name=setup
 stages_passed=-1
 trap 'status=$?; [ $status -eq 0 ] || echo "stage $stage_name failed"' EXIT
-scripts/setup.sh test
 
 # Stages in order; the Windows zips and the Debian packages are checked to
 # come out the same from a second tree.
@@ -19,6 +18,8 @@ stages=(release memcheck asan win32 win64 tsan debug arm64 s390x i386 deb fuzz)
 for stage_name in "${stages[@]}"; do
   stages_passed=$((stages_passed + 1))
   echo "== stage $stage_name (at ${SECONDS}s)"
+  # The packages, and the prefix a cross preset configures against.
+  scripts/setup.sh "$stage_name"
   cmake --workflow --preset "$stage_name"
 done
 echo "all $((stages_passed + 1)) stages passed in ${SECONDS}s"

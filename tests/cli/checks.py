@@ -3,8 +3,25 @@ counted and reported as the shell tests do."""
 import os
 import sys
 
+import groups
+
 TOOL = os.path.abspath(sys.argv[1])
 _failures = 0
+# With DESSEC_CHECK_LOG, each check's outcome also goes to the log of its
+# group, found by the line of the script's statement that made it.
+_LOG = os.environ.get("DESSEC_CHECK_LOG")
+_SCRIPT = os.path.abspath(sys.argv[0])
+_GROUPS = groups.group_lines(_SCRIPT) if _LOG else []
+
+
+def _statement_line():
+    frame = sys._getframe(2)
+    line = frame.f_lineno
+    while frame:
+        if frame.f_code.co_filename == _SCRIPT and frame.f_code.co_name == "<module>":
+            line = frame.f_lineno
+        frame = frame.f_back
+    return line
 
 
 def check(what, condition):
@@ -12,8 +29,12 @@ def check(what, condition):
     if not condition:
         _failures += 1
         print("FAIL:", what)
+    if _LOG:
+        groups.record(_LOG, groups.group_of(_GROUPS, _statement_line()), bool(condition), what)
 
 
 def finish(name):
     print("%s: %d failed" % (name, _failures))
+    if _LOG:
+        open(os.path.join(_LOG, "finished"), "w").close()
     sys.exit(1 if _failures else 0)

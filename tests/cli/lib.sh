@@ -17,15 +17,29 @@ run() {
   err=$(cat "$work/err")
 }
 
+# With DESSEC_CHECK_LOG, each check's outcome also goes to the log of its
+# group (groups.py), found by the line of the script's statement that made it.
+check_groups=()
+[ -z "${DESSEC_CHECK_LOG:-}" ] || mapfile -t check_groups < <(python3 "$(dirname "${BASH_SOURCE[0]}")/groups.py" lines "$0")
+log_check() {  # log_check ok|FAIL TEXT
+  local line=${BASH_LINENO[${#BASH_LINENO[@]} - 2]} group=${check_groups[0]#* } mark
+  for mark in "${check_groups[@]}"; do
+    [ "${mark%% *}" -le "$line" ] && group=${mark#* }
+  done
+  printf '%s: %s\n' "$1" "$2" >>"$DESSEC_CHECK_LOG/$group.log"
+}
+
 check() {  # check DESCRIPTION CONDITION...
   local what=$1; shift
   if "$@"; then
     passes=$((passes + 1))
+    [ -z "${DESSEC_CHECK_LOG:-}" ] || log_check ok "$what"
   else
     failures=$((failures + 1))
     echo "FAIL: $what (status $status)"
     echo "  stdout: $out"
     echo "  stderr: $err"
+    [ -z "${DESSEC_CHECK_LOG:-}" ] || log_check FAIL "$what (status $status)"$'\n'"  stdout: $out"$'\n'"  stderr: $err"
   fi
 }
 
@@ -61,5 +75,6 @@ fixed_bytes() { head -c "$1" /dev/zero | openssl enc -aes-128-ctr -K 00010203040
 
 finish() {
   echo "$passes passed, $failures failed"
+  [ -z "${DESSEC_CHECK_LOG:-}" ] || touch "$DESSEC_CHECK_LOG/finished"
   [ "$failures" -eq 0 ]
 }

@@ -3,7 +3,9 @@
 // Windows has no crypt library. There the reference is the answers the
 // system's crypt gave to the same calls on Linux: a Linux run with
 // DESSEC_CRYPT_ANSWERS set appends every answer to that file, and a Windows
-// run reads its answers from it, so both platforms are held to the same bytes.
+// run reads its answers from the one kept in tests/vectors, which the test
+// crypt_answers holds to the Linux answers, so both platforms are held to the
+// same bytes.
 #pragma once
 
 #if !defined(_WIN32)

@@ -1,9 +1,11 @@
-# cmake -DBUILD=.. -DSOURCE=.. -DNAME=.. -DTOOLCHAIN=.. -DEPOCH=.. -P check_zip.cmake:
+# cmake -DBUILD=.. -DSOURCE=.. -DNAME=.. -DTOOLCHAIN=.. -DDEPS=.. -DEPOCH=.. -P check_zip.cmake:
 # makes the zip with cpack, as the package preset does, and checks its
 # members: bin/ holds dessec.dll and dessec.exe alone. Then builds the same
 # sources again from a copy in another folder and checks that its zip has the
 # same bytes. The copy is updated file by file, so that a rerun rebuilds
-# only what changed.
+# only what changed. The second tree takes the libraries from the same
+# prefix DEPS and its files' times from the same SOURCE_DATE_EPOCH, which the
+# copy, outside the git checkout, cannot read from git.
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_QUIET)
   if(NOT status EQUAL 0)
@@ -39,8 +41,9 @@ endforeach()
 file(GLOB scripts ${copy}/scripts/*.sh)
 file(CHMOD ${scripts} FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
 set(second ${BUILD}/zip-check/build)
-run(${CMAKE_COMMAND} -S ${copy} -B ${second} -G Ninja -DCMAKE_TOOLCHAIN_FILE=${copy}/cmake/${TOOLCHAIN}
-  -DDESSEC_MINGW_DEPS=ON -DDESSEC_TESTS=OFF -DDESSEC_BENCH=OFF -DDESSEC_TOOL=ON -DCPACK_SOURCE_DATE_EPOCH=${EPOCH})
+run(${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${EPOCH}
+  ${CMAKE_COMMAND} -S ${copy} -B ${second} -G Ninja -DCMAKE_TOOLCHAIN_FILE=${copy}/cmake/${TOOLCHAIN}
+  -DDESSEC_DEPS_PREFIX=${DEPS} -DDESSEC_TESTS=OFF -DDESSEC_BENCH=OFF -DDESSEC_TOOL=ON)
 run(${CMAKE_COMMAND} --build ${second})
 make_zip(${second} ${BUILD}/zip-check/second)
 execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${zip} ${BUILD}/zip-check/second/${NAME}.zip

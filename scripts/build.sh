@@ -1,6 +1,0 @@
-#!/usr/bin/env bash
-# build.sh DIR [cmake options...]: configure and build into DIR with Ninja.
-set -euo pipefail
-dir=$1; shift
-cmake -S "$(dirname "$0")/.." -B "$dir" -G Ninja "$@" >/dev/null
-cmake --build "$dir" --parallel "$(nproc)"
