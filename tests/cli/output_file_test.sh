@@ -143,7 +143,7 @@ fi
 tool_holds() {
   ls -l "/proc/$1/fd" 2>/dev/null | grep -q -- "-> $2" || ! root
 }
-wait_until_holds() { for _ in $(seq 200); do tool_holds "$1" "$2" && return; sleep 0.05; done; }
+wait_until_holds() { for _ in $(seq 200); do sleep 0.05; tool_holds "$1" "$2" && return; done; }
 mkdir -p "$work/att/d" "$work/victim"
 cp "$work/des.key" "$work/victim/out"; chmod 444 "$work/victim/out"
 mkfifo "$work/att.in"
@@ -241,17 +241,13 @@ fi
 # --- A crash or a signal while writing leaves no part of the new file
 # The tool reads from a pipe that holds one chunk and stays open: it has
 # written the chunk and waits for more when the signal comes.
-# The tool is non-dumpable: only root sees its open files.
-tool_writing() {  # tool_writing PID: the new file is open
-  ls -l "/proc/$1/fd" 2>/dev/null | grep -q -- "-> $work/out/" || ! root
-}
 fixed_bytes $((16 * 1024)) > "$work/chunk"
 mkfifo "$work/in.fifo"
 for signal in KILL TERM HUP USR1 USR2 ALRM XFSZ PIPE; do  # INT: ignored in a background job
   "$tool" "${ecb_out[@]}" -e --in "$work/in.fifo" --out "$work/out/data" 2>/dev/null & pid=$!
   exec 3>"$work/in.fifo"
   cat "$work/chunk" >&3
-  for _ in $(seq 200); do sleep 0.05; tool_writing "$pid" && break; done
+  wait_until_holds "$pid" "$work/out/"
   kill -s "$signal" "$pid"
   [ "$signal" = PIPE ] && { sleep 0.1; kill -s KILL "$pid"; }  # ignored: a closed pipe is a write error
   { wait "$pid"; } 2>/dev/null; status=$?
