@@ -1,17 +1,15 @@
 #include "files.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "errors.h"
-#include "signals_held_posix.h"
+#include "signals.h"
 #include "streams.h"
 
 namespace cli::files {
@@ -37,57 +35,6 @@ std::string folder_of(const std::string &path)
 std::string error_text(const std::string &what, int error)
 {
     return what + ": " + std::strerror(error);
-}
-
-// The file that a signal removes, and the actions that its handlers
-// replaced: the signals that end the tool by default, bar SIGKILL.
-char doomed_name[4096];
-constexpr int ending_signals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ, SIGALRM, SIGUSR1, SIGUSR2};
-struct sigaction replaced[std::size(ending_signals)];
-bool handlers_set = false;
-
-extern "C" void remove_then_resend(int signal_number)
-{
-    if (doomed_name[0] != '\0')
-        unlink(doomed_name);
-    signal(signal_number, SIG_DFL);
-    raise(signal_number);  // taken when the handler returns
-}
-
-sigset_t ending_set()
-{
-    sigset_t set;
-    sigemptyset(&set);
-    for (int s : ending_signals)
-        sigaddset(&set, s);
-    return set;
-}
-
-// Until forget_on_signal(), an ending signal removes the file named in
-// doomed_name before it ends the tool. A signal inherited as ignored (and
-// SIGPIPE, which the tool ignores) stays ignored.
-void remove_on_signal()
-{
-    doomed_name[0] = '\0';
-    handlers_set = true;
-    struct sigaction action {};
-    action.sa_handler = remove_then_resend;
-    action.sa_mask = ending_set();
-    for (std::size_t i = 0; i < std::size(ending_signals); ++i) {
-        sigaction(ending_signals[i], nullptr, &replaced[i]);
-        if (replaced[i].sa_handler != SIG_IGN)
-            sigaction(ending_signals[i], &action, nullptr);
-    }
-}
-
-void forget_on_signal()
-{
-    if (!handlers_set)
-        return;
-    handlers_set = false;
-    for (std::size_t i = 0; i < std::size(ending_signals); ++i)
-        sigaction(ending_signals[i], &replaced[i], nullptr);
-    doomed_name[0] = '\0';
 }
 
 // The folder's own entry is synced too, so that the rename outlives a crash.
@@ -120,18 +67,17 @@ int create_unnamed(const std::string &folder)
 int create_named(const std::string &target, std::string &name)
 {
     std::string pattern = folder_of(target) + ".dessec-XXXXXX";
-    if (pattern.size() >= sizeof doomed_name)
-        throw failure("cannot create a file beside '" + target + "': the name is too long");
-    remove_on_signal();
-    const signals_held held(ending_signals);
+    const signals::held held;
     const int fd = mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
-        forget_on_signal();
         throw failure(error_text("cannot create a file beside '" + target + "'", error));
     }
-    pattern.copy(doomed_name, pattern.size());
-    doomed_name[pattern.size()] = '\0';
+    if (!signals::remove_on_signal(AT_FDCWD, pattern.c_str())) {
+        unlink(pattern.c_str());
+        close(fd);
+        throw failure("cannot create a file beside '" + target + "': the name is too long");
+    }
     name = pattern;
     return fd;
 }
@@ -297,7 +243,7 @@ void put_in_place(new_file &file, const std::string &target)
     file.stream = nullptr;
     const bool synced = std::fflush(stream) == 0 && !std::ferror(stream) && fsync(fileno(stream)) == 0;
     const int sync_error = errno;
-    const signals_held held(ending_signals);  // a name and its file go together
+    const signals::held held;  // a name and its file go together
     if (synced && file.name.empty()) {
         try {
             file.name = link_in(fileno(stream), target);
@@ -320,7 +266,7 @@ void put_in_place(new_file &file, const std::string &target)
         throw failure(error_text("cannot replace '" + target + "'", error));
     }
     file.name.clear();
-    forget_on_signal();
+    signals::forget_removal();
     sync_folder(target);
 }
 
@@ -329,11 +275,11 @@ void discard(new_file &file)
     if (file.stream)
         std::fclose(file.stream);
     file.stream = nullptr;
-    const signals_held held(ending_signals);
+    const signals::held held;
     if (!file.name.empty())
         unlink(file.name.c_str());
     file.name.clear();
-    forget_on_signal();
+    signals::forget_removal();
 }
 
 }  // namespace cli::files
