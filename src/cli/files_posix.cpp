@@ -1,9 +1,7 @@
 #include "files.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
-#include <iterator>
 
 #include <fcntl.h>
 #include <sys/random.h>
@@ -12,7 +10,7 @@
 #include <unistd.h>
 
 #include "errors.h"
-#include "signals_held_posix.h"
+#include "signals.h"
 #include "streams.h"
 
 namespace cli::files {
@@ -58,60 +56,6 @@ struct descriptor {
 std::string error_text(const std::string &what, int error)
 {
     return what + ": " + std::strerror(error);
-}
-
-// The file that a signal removes, by its name in the held folder, and the
-// actions that its handlers replaced: the signals that end the tool by
-// default, bar SIGKILL.
-int doomed_folder = -1;
-char doomed_name[NAME_MAX + 1];
-constexpr int ending_signals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ, SIGALRM, SIGUSR1, SIGUSR2};
-struct sigaction replaced[std::size(ending_signals)];
-bool handlers_set = false;
-
-extern "C" void remove_then_resend(int signal_number)
-{
-    if (doomed_name[0] != '\0')
-        unlinkat(doomed_folder, doomed_name, 0);
-    signal(signal_number, SIG_DFL);
-    raise(signal_number);  // taken when the handler returns
-}
-
-sigset_t ending_set()
-{
-    sigset_t set;
-    sigemptyset(&set);
-    for (int s : ending_signals)
-        sigaddset(&set, s);
-    return set;
-}
-
-// Until forget_on_signal(), an ending signal removes the file named in
-// doomed_name from `folder` before it ends the tool. A signal inherited as
-// ignored (and SIGPIPE, which the tool ignores) stays ignored.
-void remove_on_signal(int folder)
-{
-    doomed_name[0] = '\0';
-    doomed_folder = folder;
-    handlers_set = true;
-    struct sigaction action {};
-    action.sa_handler = remove_then_resend;
-    action.sa_mask = ending_set();
-    for (std::size_t i = 0; i < std::size(ending_signals); ++i) {
-        sigaction(ending_signals[i], nullptr, &replaced[i]);
-        if (replaced[i].sa_handler != SIG_IGN)
-            sigaction(ending_signals[i], &action, nullptr);
-    }
-}
-
-void forget_on_signal()
-{
-    if (!handlers_set)
-        return;
-    handlers_set = false;
-    for (std::size_t i = 0; i < std::size(ending_signals); ++i)
-        sigaction(ending_signals[i], &replaced[i], nullptr);
-    doomed_name[0] = '\0';
 }
 
 // A hidden name that nobody can guess ahead: 64 random bits in hex. False
@@ -215,7 +159,8 @@ std::string link_in(int fd, int folder, const std::string &path)
         if (errno != EEXIST)
             break;
     }
-    throw failure(error_text("cannot name the new file for '" + path + "'", errno));
+    const int error = errno;
+    throw failure(error_text("cannot name the new file for '" + path + "'", error));
 }
 
 }  // namespace
@@ -350,16 +295,14 @@ int create_unnamed(int folder)
 // known to the signal handlers from the moment the file exists.
 int create_named(int folder, std::string &name, const std::string &path)
 {
-    remove_on_signal(folder);
-    const signals_held held(ending_signals);
+    const signals::held held;
     std::string candidate;
     errno = EEXIST;
     for (unsigned attempt = 0; attempt < name_attempts && random_name(candidate); ++attempt) {
         const int fd = openat(folder, candidate.c_str(), O_CREAT | O_EXCL | O_NOFOLLOW | O_WRONLY | O_CLOEXEC,
                               S_IRUSR | S_IWUSR);
         if (fd >= 0) {
-            candidate.copy(doomed_name, candidate.size());
-            doomed_name[candidate.size()] = '\0';
+            signals::remove_on_signal(folder, candidate.c_str());  // a short name: always held
             name = candidate;
             return fd;
         }
@@ -367,7 +310,6 @@ int create_named(int folder, std::string &name, const std::string &path)
             break;
     }
     const int error = errno;
-    forget_on_signal();
     throw failure(error_text("cannot create a file beside '" + path + "'", error));
 }
 
@@ -415,7 +357,7 @@ void target_place::put_in_place(new_file &file) const
     file.stream = nullptr;
     const bool synced = std::fflush(stream) == 0 && !std::ferror(stream) && fsync(fileno(stream)) == 0;
     const int sync_error = errno;
-    const signals_held held(ending_signals);  // a name and its file go together
+    const signals::held held;  // a name and its file go together
     if (synced && file.name.empty()) {
         try {
             file.name = link_in(fileno(stream), folder_fd_, path_);
@@ -438,7 +380,7 @@ void target_place::put_in_place(new_file &file) const
         throw failure(error_text("cannot replace '" + path_ + "'", error));
     }
     file.name.clear();
-    forget_on_signal();
+    signals::forget_removal();
     sync_folder(folder_fd_);
 }
 
@@ -447,11 +389,11 @@ void target_place::discard(new_file &file) const
     if (file.stream)
         std::fclose(file.stream);
     file.stream = nullptr;
-    const signals_held held(ending_signals);
+    const signals::held held;
     if (!file.name.empty())
         unlinkat(folder_fd_, file.name.c_str(), 0);
     file.name.clear();
-    forget_on_signal();
+    signals::forget_removal();
 }
 
 }  // namespace cli::files
