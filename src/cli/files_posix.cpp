@@ -98,9 +98,10 @@ bool writable(int fd, int folder, const std::string &name)
     return errno == ENOENT && faccessat(folder, name.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
-// A file mounted over a name (a bind mount) is not replaced by a rename.
-// Only the system can tell it from a file of another file system that
-// layers show under the folder; where it cannot, the rename says so later.
+// A file mounted over the name (a bind mount) cannot be replaced by a
+// rename. Only the system tells one apart (a file of another device may be
+// a lower layer's, as overlay file systems show them); where it cannot, the
+// rename fails after the work.
 bool mount_point(int fd)
 {
 #ifdef STATX_ATTR_MOUNT_ROOT
