@@ -206,8 +206,11 @@ refusal replacing_refused(const std::string &path)
     if (status.st_nlink > 1)
         return refusal::other_links;
     // A privileged user may write anything: a file without a write bit for
-    // anyone is protected from such a user too.
-    if ((status.st_mode & 0222) == 0 || faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
+    // anyone is protected from such a user too. A read-only file system is
+    // no choice of the file's owner: the new file fails there as it does for
+    // a target that does not exist.
+    if ((status.st_mode & 0222) == 0
+        || (faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 && errno != EROFS))
         return refusal::write_protected;
     return refusal::none;
 }
