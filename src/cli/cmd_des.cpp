@@ -14,6 +14,7 @@
 #include "dessec.h"
 #include "hex_input.h"
 #include "output_file.h"
+#include "printable.h"
 #include "streams.h"
 
 namespace cli {
@@ -78,6 +79,7 @@ secret_string hex_from_stdin()
 
 secret_string hex_from_argument(const std::string &text)
 {
+    warn("des: data given on the command line can be seen by other users");
     hex_data data;
     for (char c : text)
         data.take(c);

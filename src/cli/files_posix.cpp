@@ -89,13 +89,16 @@ bool planted(const struct stat &target, const struct stat &folder)
 
 // Whether the user may write the file open on fd, as the system decides it
 // (permission bits and ACLs); where /proc is not mounted, by its name in
-// the held folder.
+// the held folder. A read-only file system is no choice of the file's
+// owner: the new file fails there as it does for a target that does not
+// exist.
 bool writable(int fd, int folder, const std::string &name)
 {
     const std::string through_proc = "/proc/self/fd/" + std::to_string(fd);
-    if (faccessat(AT_FDCWD, through_proc.c_str(), W_OK, AT_EACCESS) == 0)
-        return true;
-    return errno == ENOENT && faccessat(folder, name.c_str(), W_OK, AT_EACCESS) == 0;
+    int answer = faccessat(AT_FDCWD, through_proc.c_str(), W_OK, AT_EACCESS);
+    if (answer != 0 && errno == ENOENT)
+        answer = faccessat(folder, name.c_str(), W_OK, AT_EACCESS);
+    return answer == 0 || errno == EROFS;
 }
 
 // A file mounted over the name (a bind mount) cannot be replaced by a

@@ -14,4 +14,8 @@ namespace cli::process {
 // to a closed standard output still fails, and an unused one is no error.
 void protect();
 
+// Ends the tool at once with `status`, as a signal would end it but for the
+// status: the new file goes, the terminal gets its echo back.
+[[noreturn]] void end_now(int status);
+
 }  // namespace cli::process

@@ -43,4 +43,10 @@ void protect()
     hold_closed_descriptor(STDERR_FILENO, O_WRONLY);
 }
 
+void end_now(int status)
+{
+    signals::clean_up();
+    _exit(status);
+}
+
 }  // namespace cli::process

@@ -33,6 +33,10 @@ void forget_removal();
 void restore_terminal_on_signal(int fd, const termios &echoing, const termios &hidden);
 void forget_terminal();
 
+// Does at once what a signal does first: removes the registered file and
+// restores the terminal.
+void clean_up();
+
 // Holds back every signal for a scope, so that a file and the name that
 // the handlers remove, or a terminal's state and what they restore, change
 // as one piece. (A fault that the processor raises meanwhile still ends the

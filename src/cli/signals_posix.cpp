@@ -163,6 +163,13 @@ void install()
             sigdelset(&handled, number);  // refused (an emulator keeps some): left as it was
 }
 
+void clean_up()
+{
+    const held hold;
+    restore_terminal();
+    remove_new_file();
+}
+
 bool remove_on_signal(int folder, const char *name)
 {
     const std::size_t size = std::strlen(name);

@@ -117,4 +117,27 @@ if preload:
 else:
     print("no preload refusing unnamed files: the named new file's signals not checked")
 
+
+def verify_within(kib):
+    """verify under an address-space limit of kib KiB: its status and stderr."""
+    def limit():
+        resource.setrlimit(resource.RLIMIT_AS, (kib * 1024, kib * 1024))
+    proc = subprocess.run([TOOL, "verify", "--stdin", "ab0ozUNIgzCZ."], input=b"hunter2\n", capture_output=True,
+                          preexec_fn=limit, timeout=60)
+    return proc.returncode, proc.stderr
+
+
+# Memory that runs out anywhere, from the making of the tool's static objects
+# on: one line and status 2 for verify, never an abort. Below the sweep the
+# system cannot even load the tool.
+if not os.environ.get("DESSEC_TEST_NO_MEMORY_LIMIT"):
+    enough = next((kib for kib in range(4096, 262144, 1024) if verify_within(kib)[0] == 0), None)
+    check("verify runs within 256 MiB", enough is not None)
+    for kib in range(max(enough or 0, 4096) - 2048, enough or 0, 8):
+        status, err = verify_within(kib)
+        loaded = not err.startswith(TOOL.encode()) and b"TLS" not in err
+        if loaded and status != 0:
+            check("verify under %d KiB: status 2 and one line, got %d %r" % (kib, status, err),
+                  status == 2 and err.startswith(b"dessec: ") and err.count(b"\n") == 1)
+
 finish("process")
