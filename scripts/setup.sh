@@ -11,7 +11,7 @@
 set -euo pipefail
 demo=(cmake ninja-build g++ libssl-dev libcli11-dev)
 test=(clang libclang-rt-14-dev pkg-config libgtest-dev libgmock-dev libbenchmark-dev libgmp-dev libcrypt-dev valgrind
-      binutils openssl xxd dpkg-dev man-db mandoc abigail-tools time bc make perl zip strace
+      binutils openssl xxd dpkg-dev man-db mandoc abigail-tools time bc make perl zip strace acl unicode-data
       python3 python3-pytest python3-hypothesis python3-pip python3-venv python3-dask python3-distributed
       g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine wine32:i386 wine64 lld llvm
       g++-aarch64-linux-gnu g++-s390x-linux-gnu g++-i686-linux-gnu qemu-user)

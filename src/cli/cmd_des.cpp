@@ -14,6 +14,7 @@
 #include "dessec.h"
 #include "hex_input.h"
 #include "output_file.h"
+#include "printable.h"
 #include "streams.h"
 
 namespace cli {
@@ -78,6 +79,7 @@ secret_string hex_from_stdin()
 
 secret_string hex_from_argument(const std::string &text)
 {
+    warn("des: data given on the command line can be seen by other users");
     hex_data data;
     for (char c : text)
         data.take(c);
@@ -114,9 +116,9 @@ int run_binary(const des_options &options, des_chain &chain)
     const bool from_stdin = options.in.empty() || options.in == "-";
     const stream in = from_stdin ? stream(stdin) : open_input(options.in, "rb");
     unbuffered(in.get());
-    std::vector<read_file> reads{{from_stdin ? "standard input" : "--in", from_stdin ? "" : options.in}};
+    std::vector<read_file> reads{{from_stdin ? "standard input" : "--in", fileno(in.get()), ""}};
     if (!options.key.file.empty())
-        reads.push_back({"--key-file", options.key.file});
+        reads.push_back({"--key-file", -1, options.key.file});
     output_file out("des: --out", options.out, reads);
     unbuffered(out.get());
     const std::string source = from_stdin ? "standard input" : "'" + options.in + "'";
@@ -177,9 +179,10 @@ void declare_des_commands(command_registry &registry)
         "DES-ECB and DES-CBC file tools with the same key and IV). A bad pad on decryption gives\n"
         "exit status 1: standard output then holds the good blocks, an --out file is left as it\n"
         "was. --out writes a new file and renames it over FILE only on success, with FILE's\n"
-        "owner, group and mode (0600 for a new FILE); it refuses a symbolic link, a file that\n"
-        "the command reads, a file with other hard links and one you may not write (exit\n"
-        "status 2). A device or a pipe is written in place; - is standard input or output.\n",
+        "owner, group and mode (0600 for a new FILE); it refuses a symbolic link, a socket, a\n"
+        "file that the command reads, a file with other hard links, one you may not write and\n"
+        "another user's file in a shared sticky folder (exit status 2). A device or a pipe is\n"
+        "written in place; - is standard input or output.\n",
         [des] { return run_des(*des); });
     parser.add_option("MODE", des->cipher_mode, "ecb or cbc")->required();
     parser.add_option("DATA", des->data, "hex data (hex mode); standard input without it");

@@ -10,6 +10,7 @@
 #include "dessec.h"
 #include "password.h"
 #include "printable.h"
+#include "streams.h"
 
 namespace cli {
 
@@ -115,9 +116,11 @@ hash_setting setting_of(const hash_options &options)
     return setting;
 }
 
+// Standard output is line-buffered: each line is written, or fails, here.
 void print_hash(const secret_string &password, const hash_setting &setting)
 {
     std::cout << passwd_crypt(password.c_str(), setting.next().c_str()) << "\n";
+    check_written(stdout);
 }
 
 int run_hash(const hash_options &options)

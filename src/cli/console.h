@@ -18,10 +18,10 @@ enum class hidden_read {
 
 // Writes prompt to the user's terminal (not to stdout, which may be
 // redirected) and reads one line from it with echo off. The line end is not
-// part of the result, which holds at most `limit` bytes. If an interrupting,
-// quitting, terminating or stopping signal (or Ctrl-C on a console) arrives
-// meanwhile, the terminal gets its echo back before the signal takes its
-// usual effect; a signal that the tool inherited as ignored stays ignored.
+// part of the result, which holds at most `limit` bytes. If a signal that
+// ends or stops the tool (or Ctrl-C on a console) arrives meanwhile, the
+// terminal gets its echo back before the signal takes its usual effect; a
+// signal that the tool inherited as ignored stays ignored.
 hidden_read read_hidden_line(const char *prompt, secret_string &line, std::size_t limit);
 
 // A stream reading from an inherited file descriptor, or null with errno

@@ -1,85 +1,33 @@
 #include "console.h"
 
 #include <cerrno>
-#include <csignal>
-#include <iterator>
 
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include "signals_held_posix.h"
+#include "signals.h"
 
 namespace cli::console {
 
 namespace {
 
-// What a signal handler needs to give the terminal its echo back. Written
-// while the handlers are blocked or not installed, and only read by them.
-volatile sig_atomic_t hidden_fd = -1;
-termios echoing_state{};
-termios hidden_state{};
-
-constexpr int restoring_signals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP};
-constexpr std::size_t signal_count = std::size(restoring_signals);
-struct sigaction inherited[signal_count];  // each signal's action before the prompt
-
-extern "C" void restore_then_resend(int signal_number);
-
-void set_handler(int signal_number, void (*handler)(int))
+// Until the input is shown again, a signal that ends or stops the tool
+// gives the terminal its echo back first.
+void hide_input(int fd, const termios &echoing)
 {
-    struct sigaction action {};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    for (int s : restoring_signals)
-        sigaddset(&action.sa_mask, s);  // one restoring handler at a time
-    sigaction(signal_number, &action, nullptr);
+    termios hidden = echoing;
+    hidden.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    const signals::held held;  // the terminal and what a signal restores change together
+    signals::restore_terminal_on_signal(fd, echoing, hidden);
+    tcsetattr(fd, TCSAFLUSH, &hidden);
 }
 
-// Restores the terminal, lets the signal take its usual effect and, when
-// that was a stop and the process goes on, hides the input again.
-extern "C" void restore_then_resend(int signal_number)
+void show_input(int fd, const termios &echoing)
 {
-    const int saved_errno = errno;
-    const int fd = hidden_fd;
-    if (fd >= 0)
-        tcsetattr(fd, TCSAFLUSH, &echoing_state);
-    set_handler(signal_number, SIG_DFL);
-    sigset_t just_this;
-    sigemptyset(&just_this);
-    sigaddset(&just_this, signal_number);
-    raise(signal_number);
-    sigprocmask(SIG_UNBLOCK, &just_this, nullptr);
-    set_handler(signal_number, restore_then_resend);
-    if (fd >= 0)
-        tcsetattr(fd, TCSAFLUSH, &hidden_state);
-    errno = saved_errno;
-}
-
-// The restoring signals are held back while the terminal and the handlers
-// change together: a signal that comes meanwhile is taken after, with the
-// handler that matches the terminal's state.
-void hide_input(int fd)
-{
-    const signals_held held(restoring_signals);
-    hidden_state = echoing_state;
-    hidden_state.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    hidden_fd = fd;
-    for (std::size_t i = 0; i < signal_count; ++i) {
-        sigaction(restoring_signals[i], nullptr, &inherited[i]);
-        if (inherited[i].sa_handler != SIG_IGN)  // ignored by whoever started the tool: stays so
-            set_handler(restoring_signals[i], restore_then_resend);
-    }
-    tcsetattr(fd, TCSAFLUSH, &hidden_state);
-}
-
-void show_input(int fd)
-{
-    const signals_held held(restoring_signals);
-    tcsetattr(fd, TCSAFLUSH, &echoing_state);
-    for (std::size_t i = 0; i < signal_count; ++i)
-        sigaction(restoring_signals[i], &inherited[i], nullptr);
-    hidden_fd = -1;
+    const signals::held held;
+    tcsetattr(fd, TCSAFLUSH, &echoing);
+    signals::forget_terminal();
 }
 
 void write_text(int fd, const char *text)
@@ -124,14 +72,15 @@ hidden_read read_hidden_line(const char *prompt, secret_string &line, std::size_
     const int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return hidden_read::no_terminal;
-    const bool is_terminal = tcgetattr(fd, &echoing_state) == 0;
+    termios echoing{};
+    const bool is_terminal = tcgetattr(fd, &echoing) == 0;
     if (is_terminal)
-        hide_input(fd);
+        hide_input(fd, echoing);
     write_text(fd, prompt);
     const hidden_read result = read_to_line_end(fd, line, limit);
     write_text(fd, "\n");
     if (is_terminal)
-        show_input(fd);
+        show_input(fd, echoing);
     close(fd);
     return result;
 }

@@ -1,6 +1,7 @@
 // The tool's exit statuses and the two kinds of error that map to them.
 #pragma once
 
+#include <cstdio>
 #include <stdexcept>
 
 namespace cli {
@@ -16,6 +17,11 @@ struct usage_error : std::runtime_error {
 };
 struct failure : std::runtime_error {
     using std::runtime_error::runtime_error;
+};
+// A write that failed, on the stream named: reported once, where it happened.
+struct write_failure : failure {
+    write_failure(const std::string &what, std::FILE *on) : failure(what), stream(on) {}
+    std::FILE *stream;
 };
 
 }  // namespace cli

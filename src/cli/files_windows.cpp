@@ -1,3 +1,7 @@
+// rand_s, the C runtime's call for the system's random numbers.
+#define _CRT_RAND_S
+#include <stdlib.h>
+
 #include "files.h"
 
 #include <cerrno>
@@ -26,7 +30,8 @@ std::optional<identity> of(HANDLE handle)
     if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &information))
         return std::nullopt;
     return identity{information.dwVolumeSerialNumber,
-                    (static_cast<unsigned long long>(information.nFileIndexHigh) << 32) | information.nFileIndexLow};
+                    (static_cast<unsigned long long>(information.nFileIndexHigh) << 32) | information.nFileIndexLow,
+                    (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? '\0' : 'f'};
 }
 
 // A handle that reads nothing, to ask about a file or a folder.
@@ -46,40 +51,10 @@ BOOL WINAPI remove_then_end(DWORD)
     return FALSE;  // the default handler ends the process
 }
 
-std::string folder_of(const std::string &path)
-{
-    const auto separator = path.find_last_of("/\\:");
-    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
-}
-
 void forget_on_signal()
 {
     SetConsoleCtrlHandler(remove_then_end, FALSE);
     doomed_name[0] = '\0';
-}
-
-}  // namespace
-
-bool same_file(const identity &a, const identity &b)
-{
-    return a.device == b.device && a.file == b.file;  // no device nodes here
-}
-
-std::optional<identity> identify(const std::string &path)
-{
-    const HANDLE handle = open_to_ask(path, 0);
-    const auto found = of(handle);
-    if (handle != INVALID_HANDLE_VALUE)
-        CloseHandle(handle);
-    return found;
-}
-
-std::optional<identity> identify_descriptor(int fd)
-{
-    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-    if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK)
-        return std::nullopt;
-    return of(handle);
 }
 
 kind kind_of(const std::string &path)
@@ -98,35 +73,49 @@ kind kind_of(const std::string &path)
     return on_disk ? kind::regular : kind::other;
 }
 
-std::FILE *open_in_place(const std::string &path, kind &found, std::optional<identity> &)
+// Hard links and the read-only attribute of a regular file.
+void judge_replacing(const std::string &path, seen &found)
 {
-    // OPEN_EXISTING never creates nor truncates; a reparse point is opened
-    // itself, not followed.
-    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        found = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? kind::missing : kind::other;
-        if (found == kind::missing)
-            return nullptr;
-        throw failure("cannot open '" + path + "': " + last_error());
-    }
-    if (GetFileType(handle) == FILE_TYPE_DISK) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    found.write_protected = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+    const HANDLE handle = open_to_ask(path, FILE_FLAG_OPEN_REPARSE_POINT);
+    BY_HANDLE_FILE_INFORMATION information{};
+    found.other_links = handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &information)
+                        && information.nNumberOfLinks > 1;
+    if (handle != INVALID_HANDLE_VALUE)
         CloseHandle(handle);
-        found = kind_of(path);
-        return nullptr;
-    }
-    found = kind::other;
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
-    std::FILE *stream = fd < 0 ? nullptr : _fdopen(fd, "wb");
-    if (!stream) {
-        if (fd < 0)
-            CloseHandle(handle);
-        else
-            _close(fd);
-        throw failure("cannot open '" + path + "': " + std::strerror(errno));
-    }
-    return stream;
+}
+
+// A hidden name that nobody can guess ahead, from the system's random
+// numbers: 64 bits in hex.
+bool random_name(std::string &name)
+{
+    unsigned int halves[2];
+    if (rand_s(&halves[0]) != 0 || rand_s(&halves[1]) != 0)
+        return false;
+    char digits[17];
+    std::snprintf(digits, sizeof digits, "%08x%08x", halves[0], halves[1]);
+    name = std::string(".dessec-") + digits + ".tmp";
+    return true;
+}
+
+}  // namespace
+
+std::optional<identity> identify(const std::string &path)
+{
+    const HANDLE handle = open_to_ask(path, 0);
+    const auto found = of(handle);
+    if (handle != INVALID_HANDLE_VALUE)
+        CloseHandle(handle);
+    return found;
+}
+
+std::optional<identity> identify_descriptor(int fd)
+{
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK)
+        return std::nullopt;
+    return of(handle);
 }
 
 std::FILE *open_descriptor(int fd)
@@ -142,30 +131,67 @@ std::FILE *open_descriptor(int fd)
     return stream;
 }
 
-refusal replacing_refused(const std::string &path)
+target_place::target_place(const std::string &path) : path_(path)
 {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        return refusal::write_protected;
-    const HANDLE handle = open_to_ask(path, FILE_FLAG_OPEN_REPARSE_POINT);
-    BY_HANDLE_FILE_INFORMATION information{};
-    const bool linked = handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &information)
-                        && information.nNumberOfLinks > 1;
-    if (handle != INVALID_HANDLE_VALUE)
+    const auto separator = path.find_last_of("/\\:");
+    folder_ = separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+    name_ = path.substr(folder_.size());
+}
+
+target_place::~target_place() = default;
+
+seen target_place::look() const
+{
+    seen found;
+    found.what = name_.empty() || name_ == "." || name_ == ".." ? kind::directory : kind_of(path_);
+    if (found.what == kind::regular) {
+        found.id = identify(path_);
+        judge_replacing(path_, found);
+    }
+    return found;
+}
+
+std::FILE *target_place::open_in_place(seen &found) const
+{
+    // OPEN_EXISTING never creates nor truncates; a reparse point is opened
+    // itself, not followed.
+    const HANDLE handle = CreateFileA(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            found = seen{};
+            return nullptr;
+        }
+        throw failure("cannot open '" + path_ + "': " + last_error());
+    }
+    if (GetFileType(handle) == FILE_TYPE_DISK) {
         CloseHandle(handle);
-    return linked ? refusal::other_links : refusal::none;
+        found = look();
+        return nullptr;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    std::FILE *stream = fd < 0 ? nullptr : _fdopen(fd, "wb");
+    if (!stream) {
+        if (fd < 0)
+            CloseHandle(handle);
+        else
+            _close(fd);
+        throw failure("cannot open '" + path_ + "': " + std::strerror(errno));
+    }
+    return stream;
 }
 
 // The new file is named: the handler that removes it is set before it
 // exists. Its access is what the folder gives new files.
-new_file create_replacement(const std::string &target)
+new_file target_place::create_replacement(const seen &) const
 {
-    const std::string folder = folder_of(target);
-    const unsigned long long seed = GetTickCount64() ^ (static_cast<unsigned long long>(GetCurrentProcessId()) << 32);
     doomed_name[0] = '\0';
     SetConsoleCtrlHandler(remove_then_end, TRUE);
-    for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        const std::string candidate = folder + ".dessec-" + std::to_string(seed + attempt) + ".tmp";
+    std::string name;
+    errno = EEXIST;
+    for (unsigned attempt = 0; attempt < 8 && random_name(name); ++attempt) {
+        const std::string candidate = folder_ + name;
         if (candidate.size() >= sizeof doomed_name)
             break;
         // _O_EXCL never opens a name that exists; read-write for the owner only.
@@ -177,7 +203,7 @@ new_file create_replacement(const std::string &target)
             break;
         candidate.copy(doomed_name, candidate.size());
         doomed_name[candidate.size()] = '\0';
-        new_file file{_fdopen(fd, "wb"), candidate};
+        new_file file{_fdopen(fd, "wb"), name};
         if (!file.stream) {
             _close(fd);
             discard(file);
@@ -187,10 +213,10 @@ new_file create_replacement(const std::string &target)
     }
     const int error = errno;
     forget_on_signal();
-    throw failure("cannot create a file beside '" + target + "': " + std::strerror(error));
+    throw failure("cannot create a file beside '" + path_ + "': " + std::strerror(error));
 }
 
-void put_in_place(new_file &file, const std::string &target)
+void target_place::put_in_place(new_file &file) const
 {
     std::FILE *stream = file.stream;
     file.stream = nullptr;
@@ -204,22 +230,22 @@ void put_in_place(new_file &file, const std::string &target)
         discard(file);
         throw;
     }
-    if (!MoveFileExA(file.name.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!MoveFileExA((folder_ + file.name).c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const std::string why = last_error();
         discard(file);
-        throw failure("cannot replace '" + target + "': " + why);
+        throw failure("cannot replace '" + path_ + "': " + why);
     }
     file.name.clear();
     forget_on_signal();
 }
 
-void discard(new_file &file)
+void target_place::discard(new_file &file) const
 {
     if (file.stream)
         std::fclose(file.stream);
     file.stream = nullptr;
     if (!file.name.empty())
-        DeleteFileA(file.name.c_str());
+        DeleteFileA((folder_ + file.name).c_str());
     file.name.clear();
     forget_on_signal();
 }

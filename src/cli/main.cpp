@@ -3,7 +3,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <exception>
 #include <iostream>
+#include <new>
 
 #include <dessec.h>
 
@@ -20,6 +23,10 @@ namespace {
 // plaintexts it held are wiped once the stream is closed, rather than left
 // in memory that stdio frees.
 char stdout_buffer[BUFSIZ];
+
+// A failed write to standard output, once reported, is not reported again
+// when standard output is closed.
+bool stdout_failure_reported = false;
 
 // The shared password text, indented as a section of this help.
 std::string indented(const std::string &text)
@@ -80,6 +87,66 @@ void print_error(const std::string &message)
     std::cerr << "dessec: " << cli::printable(message) << "\n";
 }
 
+// From fixed text, which needs no more memory.
+void print_out_of_memory()
+{
+    std::fputs("dessec: out of memory\n", stderr);
+}
+
+// The status of a command that fails: verify keeps 1 for a mismatch alone.
+int failure_status = cli::exit_failure;
+
+void note_command(int argc, char **argv)
+{
+    if (argc > 1 && std::strcmp(argv[1], "verify") == 0)
+        failure_status = cli::exit_usage;
+}
+
+// Where memory runs out so far that not even the exception can be made,
+// the runtime ends the tool here: still one line and the failure status.
+[[noreturn]] void on_terminate()
+{
+    const std::exception_ptr active = std::current_exception();
+    bool memory = !active;
+    if (active) {
+        try {
+            std::rethrow_exception(active);
+        } catch (const std::bad_alloc &) {
+            memory = true;
+        } catch (...) {
+        }
+    }
+    std::fputs(memory ? "dessec: out of memory\n" : "dessec: internal error\n", stderr);
+    cli::process::end_now(failure_status);
+}
+
+// Set before the tool's other static objects are made, so that running out
+// of memory while they are made is reported too. glibc passes the arguments
+// to it as to main; elsewhere main notes the command.
+#ifdef __GLIBC__
+[[gnu::constructor(101)]] void before_static_objects(int argc, char **argv, char **)
+{
+    note_command(argc, argv);
+    std::set_terminate(on_terminate);
+}
+#endif
+
+// An option's empty value is never taken for one not given (`--out ""` is
+// no standard output, `--rounds ""` no default count): only the empty
+// password is a value of its own. Each command checks its arguments.
+void refuse_empty_values(const cli::command &c)
+{
+    for (const CLI::Option *option : c.parser->get_options()) {
+        if (!option->nonpositional() || option->get_expected_min() == 0 || option->get_name() == "--password")
+            continue;
+        for (const std::string &value : option->results()) {
+            if (value.empty())
+                throw cli::usage_error(c.name + ": " + option->get_name() + ": an empty value (see dessec " + c.name
+                                       + " --help)");
+        }
+    }
+}
+
 int run_command(const cli::command &c, const std::vector<std::string> &args)
 {
     std::vector<std::string> reversed(args.rbegin(), args.rend());  // the order the parser takes
@@ -93,10 +160,18 @@ int run_command(const cli::command &c, const std::vector<std::string> &args)
         return cli::exit_usage;
     }
     try {
+        refuse_empty_values(c);
         return c.run();
     } catch (const cli::usage_error &e) {
         print_error(e.what());
         return cli::exit_usage;
+    } catch (const std::bad_alloc &) {
+        print_out_of_memory();
+        return c.error_status;
+    } catch (const cli::write_failure &e) {
+        print_error(e.what());
+        stdout_failure_reported = e.stream == stdout;
+        return c.error_status;
     } catch (const std::exception &e) {
         print_error(e.what());
         return c.error_status;
@@ -109,7 +184,8 @@ int finish_output(int status, int error_status)
     try {
         cli::close_output(stdout);
     } catch (const cli::failure &e) {
-        print_error(e.what());
+        if (!stdout_failure_reported)
+            print_error(e.what());
         return error_status;
     }
     return status;
@@ -149,13 +225,21 @@ int dispatch(const cli::command_registry &registry, int argc, char **argv)
 int main(int argc, char **argv)
 {
     cli::process::protect();
+    note_command(argc, argv);
+    std::set_terminate(on_terminate);
     std::setvbuf(stdout, stdout_buffer, _IOLBF, sizeof stdout_buffer);
-    cli::command_registry registry;
-    cli::declare_key_commands(registry);
-    cli::declare_secret_commands(registry);
-    cli::declare_passwd_commands(registry);
-    cli::declare_des_commands(registry);
-    const int status = dispatch(registry, argc, argv);
+    int status = cli::exit_ok;
+    try {
+        cli::command_registry registry;
+        cli::declare_key_commands(registry);
+        cli::declare_secret_commands(registry);
+        cli::declare_passwd_commands(registry);
+        cli::declare_des_commands(registry);
+        status = dispatch(registry, argc, argv);
+    } catch (const std::bad_alloc &) {
+        print_out_of_memory();
+        status = failure_status;
+    }
     cli::wipe(stdout_buffer, sizeof stdout_buffer);
     return status;
 }

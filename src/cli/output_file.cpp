@@ -33,82 +33,105 @@ int descriptor_named(std::string_view target)
     return no_descriptor;
 }
 
+// Whether writing `written` overwrites what `read` holds: one file, two
+// nodes of one device, or a block device and a file that lives on it.
+bool overwrites(const files::identity &written, const files::identity &read)
+{
+    if (written.device == read.device && written.file == read.file)
+        return true;
+    const bool node = read.type == 'b' || read.type == 'c';
+    if (node)
+        return read.type == written.type && read.stands_for == written.stands_for;
+    return written.type == 'b' && read.device == written.stands_for;
+}
+
 }  // namespace
 
 output_file::output_file(const std::string &option, const std::string &target, const std::vector<read_file> &reads)
     : option_(option), target_(target), reads_(reads)
 {
     const int fd = descriptor_named(target);
-    if (fd != no_descriptor && !target.empty() && target != "-")
-        refuse_reads(files::identify_descriptor(fd));
-    if (fd == 1)
-        stream_ = stdout;
-    else if (fd != no_descriptor)
-        stream_ = files::open_descriptor(fd);
-    else
-        open_stream(target);
-    if (!stream_)
-        open_replacement(target);
+    if (fd == no_descriptor) {
+        open_target();
+        return;
+    }
+    const auto written = files::identify_descriptor(fd);
+    if (target.empty() || target == "-") {
+        // A file or a disk on standard output is checked as --out is; a
+        // terminal, a pipe or /dev/null is nothing that the command reads.
+        if (written && (written->type == 'f' || written->type == 'b'))
+            refuse_reads(written, option_ + " is standard output, which");
+    } else {
+        refuse_reads(written, option_ + " '" + target + "'");
+    }
+    stream_ = fd == 1 ? stdout : files::open_descriptor(fd);
 }
 
-// A target that is not a regular file is opened in place, never through a
-// link and never truncated, and looked at once open: whatever was swapped
-// in since it was first looked at is what is checked.
-void output_file::open_stream(const std::string &target)
+// A target is looked at through its folder, held open from here on: a
+// device, a pipe or the like is opened in place, never through a link and
+// never truncated, and looked at again once open, so that whatever was
+// swapped in meanwhile is what is checked; a regular file or none is
+// replaced by a new file.
+void output_file::open_target()
 {
-    const std::string named = option_ + " '" + target + "'";
-    files::kind found = files::kind_of(target);
-    std::optional<files::identity> opened;
+    place_.emplace(target_);
+    files::seen found = place_->look();
+    refuse(found);
     stream in_place;
-    if (found == files::kind::other)
-        in_place.reset(files::open_in_place(target, found, opened));
-    switch (found) {
+    if (found.what == files::kind::other) {
+        in_place.reset(place_->open_in_place(found));
+        refuse(found);
+    }
+    if (in_place) {
+        stream_ = in_place.release();
+        return;
+    }
+    replacement_ = place_->create_replacement(found);
+    stream_ = replacement_.stream;
+}
+
+void output_file::refuse(const files::seen &found) const
+{
+    const std::string named = option_ + " '" + target_ + "'";
+    switch (found.what) {
     case files::kind::symbolic_link:
         throw usage_error(named + " is a symbolic link, which the tool does not write through");
     case files::kind::directory:
         throw usage_error(named + " is a folder");
-    case files::kind::missing:
-        return;
-    case files::kind::regular:
-        opened = files::identify(target);
-        break;
-    case files::kind::other:
+    case files::kind::socket:
+        throw usage_error(named + " is a socket, which the tool does not write to");
+    default:
         break;
     }
-    refuse_reads(opened);
-    stream_ = in_place.release();
-    if (found != files::kind::regular)
+    if (found.planted)
+        throw usage_error(named + " belongs to another user in a shared sticky folder; nothing was written");
+    refuse_reads(found.id, named);
+    if (found.what != files::kind::regular)
         return;
-    switch (files::replacing_refused(target)) {
-    case files::refusal::other_links:
+    if (found.mount_point)
+        throw usage_error(named + " is a mount point, which cannot be replaced; nothing was written");
+    if (found.other_links)
         throw usage_error(named + " has other hard links, which would keep the old content; nothing was written");
-    case files::refusal::write_protected:
+    if (found.write_protected)
         throw usage_error(named + " is write-protected; nothing was written");
-    case files::refusal::none:
-        break;
-    }
 }
 
-void output_file::refuse_reads(const std::optional<files::identity> &written) const
+// `named` is the subject of the message: "--out 'FILE'".
+void output_file::refuse_reads(const std::optional<files::identity> &written, const std::string &named) const
 {
+    if (!written)
+        return;
     for (const read_file &read : reads_) {
-        const auto source = read.path.empty() ? files::identify_descriptor(0) : files::identify(read.path);
-        if (written && source && files::same_file(*written, *source))
-            throw usage_error(option_ + " '" + target_ + "' is the file read as " + read.option
-                              + "; nothing was written");
+        const auto source = read.fd >= 0 ? files::identify_descriptor(read.fd) : files::identify(read.path);
+        if (source && overwrites(*written, *source))
+            throw usage_error(named + " is the file read as " + read.option + "; nothing was written");
     }
-}
-
-void output_file::open_replacement(const std::string &target)
-{
-    replacement_ = files::create_replacement(target);
-    stream_ = replacement_.stream;
 }
 
 output_file::~output_file()
 {
     if (replacement_.stream || !replacement_.name.empty())
-        files::discard(replacement_);
+        place_->discard(replacement_);
     else if (stream_ && stream_ != stdout)
         std::fclose(stream_);
 }
@@ -123,7 +146,7 @@ void output_file::commit()
         close_output(stream);
         return;
     }
-    files::put_in_place(replacement_, target_);
+    place_->put_in_place(replacement_);
 }
 
 }  // namespace cli

@@ -13,10 +13,11 @@
 
 namespace cli {
 
-// A file that the command reads: how the user named it, and its path
-// (empty for standard input).
+// A file that the command reads: how the user named it, and the
+// descriptor it is read from, or its path when it was read and closed.
 struct read_file {
     std::string option;
+    int fd = -1;
     std::string path;
 };
 
@@ -25,8 +26,10 @@ public:
     // target empty or "-": standard output; "/dev/stdout", "/dev/fd/N" and
     // "/proc/self/fd/N": that descriptor. Before anything is opened for
     // writing, throws usage_error naming `option` when the target is a
-    // symbolic link, a folder, one of the files in `reads`, or a file that
-    // may not be replaced (hard-linked or write-protected).
+    // symbolic link, a folder, a socket, a file planted by another user in
+    // a shared sticky folder, one of the files in `reads` (standard output
+    // too, when it is a regular file or a block device), or a file that may
+    // not be replaced (hard-linked, write-protected or a mount point).
     output_file(const std::string &option, const std::string &target, const std::vector<read_file> &reads);
     ~output_file();
     output_file(const output_file &) = delete;
@@ -39,13 +42,14 @@ public:
     void commit();
 
 private:
-    void open_stream(const std::string &target);
-    void open_replacement(const std::string &target);
-    void refuse_reads(const std::optional<files::identity> &written) const;
+    void open_target();
+    void refuse(const files::seen &found) const;
+    void refuse_reads(const std::optional<files::identity> &written, const std::string &named) const;
 
     std::string option_;
     std::string target_;
     const std::vector<read_file> &reads_;
+    std::optional<files::target_place> place_;  // a file target's folder, held
     files::new_file replacement_;  // until it replaces the target
     std::FILE *stream_ = nullptr;
 };

@@ -73,12 +73,12 @@ password_source::password_source(const password_options &options) : options_(opt
 {
     if (options.from_stdin) {
         stream_.reset(stdin);
-    } else if (options.fd != no_fd) {
-        if (options.fd < 0)
-            throw usage_error("--password-fd: a file descriptor is not negative");
-        stream_.reset(console::open_descriptor(options.fd));
+    } else if (options.fd) {
+        if (*options.fd < 0)
+            throw usage_error("--password-fd: a file descriptor is not negative, got " + std::to_string(*options.fd));
+        stream_.reset(console::open_descriptor(*options.fd));
         if (!stream_)
-            throw usage_error("--password-fd " + std::to_string(options.fd) + ": " + std::strerror(errno));
+            throw usage_error("--password-fd " + std::to_string(*options.fd) + ": " + std::strerror(errno));
     } else if (!options.file.empty()) {
         stream_ = open_input(options.file, "r");
     }
@@ -130,7 +130,7 @@ bool password_source::next_line(secret_string &line)
     if (!stream_)
         throw usage_error("one password per line needs --stdin, --password-fd or --password-file");
     const std::string source = options_.from_stdin ? "standard input"
-                               : options_.fd != no_fd ? "--password-fd " + std::to_string(options_.fd)
+                               : options_.fd ? "--password-fd " + std::to_string(*options_.fd)
                                                    : "'" + options_.file + "'";
     const bool got = read_line(stream_.get(), line, source, "the password");
     refuse_nul(line);

@@ -3,6 +3,7 @@
 // warning) the command line.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "streams.h"
@@ -13,13 +14,11 @@ class App;
 
 namespace cli {
 
-inline constexpr int no_fd = -1;
-
 struct password_options {
     bool from_stdin = false;
     std::string on_command_line;
     bool on_command_line_given = false;
-    int fd = no_fd;
+    std::optional<int> fd;
     std::string file;
     bool allow_empty = false;
 };

@@ -5,6 +5,8 @@
 #include <iostream>
 #include <iterator>
 
+#include "escaped_code_points.h"
+
 namespace cli {
 
 namespace {
@@ -48,33 +50,13 @@ char32_t code_point(std::string_view text, std::size_t at, std::size_t length)
     return value;
 }
 
-// The format characters (Unicode category Cf, as of Unicode 14), first and
-// last of each run, in order. The bidirectional marks, embeddings,
-// overrides and isolates are among them.
-struct code_range {
-    char32_t first;
-    char32_t last;
-};
-constexpr code_range format_characters[] = {
-    {0xad, 0xad},       {0x600, 0x605},     {0x61c, 0x61c},     {0x6dd, 0x6dd},     {0x70f, 0x70f},
-    {0x890, 0x891},     {0x8e2, 0x8e2},     {0x180e, 0x180e},   {0x200b, 0x200f},   {0x202a, 0x202e},
-    {0x2060, 0x2064},   {0x2066, 0x206f},   {0xfeff, 0xfeff},   {0xfff9, 0xfffb},   {0x110bd, 0x110bd},
-    {0x110cd, 0x110cd}, {0x13430, 0x13438}, {0x1bca0, 0x1bca3}, {0x1d173, 0x1d17a}, {0xe0001, 0xe0001},
-    {0xe0020, 0xe007f},
-};
-
-bool is_format_character(char32_t c)
-{
-    const auto *range = std::lower_bound(std::begin(format_characters), std::end(format_characters), c,
-                                         [](const code_range &r, char32_t point) { return r.last < point; });
-    return range != std::end(format_characters) && range->first <= c;
-}
-
 // Valid characters that act on the terminal or on the order and visibility
-// of the text around them.
+// of the text around them, or that a later Unicode may make such.
 bool acts_on_display(char32_t c)
 {
-    return (c >= 0x80 && c <= 0x9f) || c == 0x2028 || c == 0x2029 || is_format_character(c);
+    const auto *range = std::lower_bound(std::begin(escaped_code_points), std::end(escaped_code_points), c,
+                                         [](const code_range &r, char32_t point) { return r.last < point; });
+    return range != std::end(escaped_code_points) && range->first <= c;
 }
 
 void append_code_point(std::string &out, char32_t c)

@@ -8,9 +8,11 @@
 namespace cli {
 
 // Bytes below 0x20, 0x7f, a backslash and bytes that are not valid UTF-8
-// are escaped as \xNN; the C1 controls, the line and paragraph separators
-// and every format character (Unicode category Cf: zero-width, bidirectional,
-// tag and other invisible characters) as \uNNNN, or \UNNNNNNNN above U+FFFF.
+// are escaped as \xNN; the C1 controls, the line and paragraph separators,
+// every format character (Unicode category Cf: zero-width, bidirectional,
+// tag and other invisible characters) and every code point that Unicode has
+// not assigned (a later version may make it a format character) as \uNNNN,
+// or \UNNNNNNNN above U+FFFF.
 std::string printable(std::string_view text);
 
 // Prints "dessec: warning: TEXT" on stderr.

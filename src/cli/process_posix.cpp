@@ -1,6 +1,5 @@
 #include "process.h"
 
-#include <csignal>
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -8,6 +7,8 @@
 #ifdef __linux__
 #include <sys/prctl.h>
 #endif
+
+#include "signals.h"
 
 namespace cli::process {
 
@@ -36,10 +37,16 @@ void protect()
 #ifdef __linux__
     prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);  // also keeps other processes of the user from reading its memory
 #endif
-    signal(SIGPIPE, SIG_IGN);
+    signals::install();
     hold_closed_descriptor(STDIN_FILENO, O_WRONLY);
     hold_closed_descriptor(STDOUT_FILENO, O_RDONLY);
     hold_closed_descriptor(STDERR_FILENO, O_WRONLY);
+}
+
+void end_now(int status)
+{
+    signals::clean_up();
+    _exit(status);
 }
 
 }  // namespace cli::process

@@ -1,5 +1,7 @@
 #include "process.h"
 
+#include <cstdlib>
+
 #include <windows.h>
 
 namespace cli::process {
@@ -11,6 +13,13 @@ namespace cli::process {
 void protect()
 {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+}
+
+// The console's echo comes back with the console handler's own layer, and
+// a new file that is not put in place is deleted when the tool ends.
+void end_now(int status)
+{
+    std::_Exit(status);
 }
 
 }  // namespace cli::process

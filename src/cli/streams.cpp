@@ -57,7 +57,13 @@ void write_bytes(std::FILE *out, const char *data, std::size_t size)
 {
     errno = 0;
     if (std::fwrite(data, 1, size, out) != size)
-        throw failure("write error: " + reason(errno));
+        throw write_failure("write error: " + reason(errno), out);
+}
+
+void check_written(std::FILE *out)
+{
+    if (std::ferror(out))
+        throw write_failure("write error: " + reason(errno), out);
 }
 
 void close_output(std::FILE *out)

@@ -41,9 +41,14 @@ void unbuffered(std::FILE *file);
 // standard input.
 stream open_input(const std::string &path, const char *mode);
 
-// Writes bytes or closes a stream, throwing failure "write error: reason".
+// Writes bytes or closes a stream, throwing failure "write error: reason"
+// (write_failure for a write).
 void write_bytes(std::FILE *out, const char *data, std::size_t size);
 void close_output(std::FILE *out);
+
+// Throws write_failure when a write to the stream has failed, so that long
+// work stops at the first failed line.
+void check_written(std::FILE *out);
 
 // The reason of an error number, or of a stream failure without one.
 std::string reason(int error_number);

@@ -121,6 +121,29 @@ check "a closed pipe is a failure, even with SIGPIPE ignored" [ "$status" -ne 0 
 out=$("$tool" hash --stdin <"$work" 2>"$work/err"); status=$?; err=$(cat "$work/err")
 check "a read error is named, not taken as no input" matches "$status $err" '^1 dessec: read error on standard input: Is a directory$'
 refused 1 'read error' "" des ecb -e --key-file "$work/des.key" --binary --in "$work"
+# A read-only file system: one failure, whether the target exists or not.
+mkdir "$work/ro"
+if unshare -rm true 2>/dev/null; then
+  # shellcheck disable=SC2016
+  status=$(unshare -rm sh -c 'mount -t tmpfs none "$1" && : >"$1/old" && mount -o remount,ro "$1" &&
+    for name in old new; do "$2" des ecb -e --key-file "$3" --binary --in "$3" --out "$1/$name" 2>/dev/null
+      printf "%s " $?; done' sh "$work/ro" "$tool" "$work/des.key")
+  check "a read-only file system: status 1 for an existing and a new --out" [ "$status" = "1 1 " ]
+else
+  echo "no user namespaces: a read-only file system not checked"
+fi
+# Long work stops at the first failed line, which is reported once.
+batch() { yes hunter2 | timeout 60 "$tool" hash --stdin --batch --salt ab 2>"$work/err"; }
+status=$( (batch; echo $? >"$work/st") | head -1 >/dev/null; cat "$work/st"); err=$(cat "$work/err")
+check "hash --batch into a closed pipe stops with status 1" [ "$status" -eq 1 ]
+check "and one line" [ "$err" = "dessec: write error: Broken pipe" ]
+batch >/dev/full; status=$?; err=$(cat "$work/err")
+check "hash --batch into a full disk stops with status 1" [ "$status" -eq 1 ]
+check "and one line" [ "$err" = "dessec: write error: No space left on device" ]
+status=$( (trap '' PIPE; "$tool" des ecb -e --key-file "$work/des.key" --binary <"$work/zeros.hex" 2>"$work/err"
+           echo $? >"$work/st") | head -c 1 >/dev/null; cat "$work/st"); err=$(cat "$work/err")
+check "des --binary into a closed pipe: status 1, the error once" \
+  [ "$status" -eq 1 -a "$err" = "dessec: write error: Broken pipe" ]
 
 # --- Input is bounded: /dev/zero fails fast, within little memory
 limit_memory() {  # sanitizers and emulators reserve far more address space than any limit
@@ -213,6 +236,7 @@ run "" agree --secret "$secret_a" --public "$public_b"
 check "agree --secret HEX warns" matches "$err" 'warning'
 run "" des ecb -e --key "$key" "$plain"
 check "des --key warns" matches "$err" 'warning: des: the key'
+check "des data on the command line warns" matches "$err" 'warning: des: data given on the command line'
 run "pw" encrypt-hex --stdin 0011223344556677
 check "a hex text on the command line warns" matches "$err" 'warning'
 run "" seal --password pw --secret-file "$work/a.secret"
@@ -314,6 +338,9 @@ PY
 refused 2 "" "" "ab$(format_characters raw)cd"
 check "every format character is escaped" \
   [ "$err" = "dessec: unknown command 'ab$(format_characters escaped)cd' (see dessec --help)" ]
+# Unicode 15's format characters, and code points not yet assigned.
+refused 2 "ab\\\\U00013439\\\\U0001343fcd" "" $'ab\xf0\x93\x90\xb9\xf0\x93\x90\xbfcd'
+refused 2 "ab\\\\u0378\\\\U000e0080cd" "" $'ab\xcd\xb8\xf3\xa0\x82\x80cd'
 run "" $'caf\xc3\xa9'
 check "other characters pass as they are" matches "$err" $'caf\xc3\xa9'
 
@@ -388,5 +415,22 @@ misuse 'cbc only' des ecb --encrypt --key-file "$work/des.key" --iv 000000000000
 misuse 'whole number' des ecb --encrypt --key-file "$work/des.key" 00112233
 misuse 'binary only' des ecb --encrypt --key-file "$work/des.key" --no-pad 0011223344556677
 misuse 'excludes' verify --stdin --password x "$traditional"
+# An empty value is refused, never taken for one not given.
+while read -r option command; do
+  # shellcheck disable=SC2086
+  misuse "$option: an empty value" $command "$option" ""
+done <<EOF
+--rounds hash --stdin
+--salt hash --stdin
+--password-file hash
+--out des ecb -e --key-file $work/des.key --binary
+--in des ecb -e --key-file $work/des.key --binary
+--iv des cbc -e --key-file $work/des.key 0011223344556677
+--key-file des ecb -e 0011223344556677
+--secret-file agree --public 03
+--public agree --secret-file $work/a.secret
+EOF
+misuse 'not negative' hash --password-fd -1
+misuse '--rounds' hash --stdin --rounds +5
 
 finish

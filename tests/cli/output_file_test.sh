@@ -126,29 +126,128 @@ if root && command -v strace >/dev/null && strace -f -o /dev/null true 2>/dev/nu
   (exec 3<>"$work/out/fifo"
    strace -f -e trace=open,openat -o "$work/trace" "$tool" "${ecb_out[@]}" -e --in "$work/out/data" \
      --out "$work/out/fifo" 2>/dev/null)
-  opens=$(grep -F "\"$work/out/fifo\"" "$work/trace")
+  opens=$(grep -E '"fifo"' "$work/trace")
   safe_opens() {
     [ -n "$opens" ] && ! grep -v O_NOFOLLOW <<<"$opens" | grep -q . && ! matches "$opens" 'O_TRUNC|O_CREAT'
   }
   check "the target is opened without following a link, creating or truncating" safe_opens
+  check "and through its folder, not by its path" matches "$opens" 'openat\([0-9]+, "fifo"'
+
 else
   echo "no strace or not root: the opens of the target not checked"
+fi
+
+# --- An attacker in the same folder, and a careful administrator
+# tool_holds PID PREFIX: the tool has a file under PREFIX open, so it is past
+# opening its output. The tool is non-dumpable: only root sees its open files.
+tool_holds() {
+  ls -l "/proc/$1/fd" 2>/dev/null | grep -q -- "-> $2" || ! root
+}
+wait_until_holds() { for _ in $(seq 200); do sleep 0.05; tool_holds "$1" "$2" && return; done; }
+mkdir -p "$work/att/d" "$work/victim"
+cp "$work/des.key" "$work/victim/out"; chmod 444 "$work/victim/out"
+mkfifo "$work/att.in"
+"$tool" "${ecb_out[@]}" -d --in "$work/att.in" --out "$work/att/d/out" 2>/dev/null & pid=$!
+exec 3>"$work/att.in"
+wait_until_holds "$pid" "$work/att/d/"
+mv "$work/att/d" "$work/att/moved" && ln -s "$work/victim" "$work/att/d"
+cat "$work/out/data.enc" >&3; exec 3>&-  # the input comes only after the swap
+wait "$pid"; status=$?
+check "a folder swapped for a link while the tool waits: status 0" [ "$status" -eq 0 ]
+check "the file behind the link is untouched" cmp -s "$work/victim/out" "$work/des.key"
+check "and keeps its mode" [ "$(stat -c %a "$work/victim/out")" = 444 ]
+check "the result is in the folder first opened" cmp -s "$work/att/moved/out" "$work/out/data.orig"
+
+mkfifo "$work/named.in"
+"$tool" "${ecb_out[@]}" -e --in "$work/named.in" --out "$work/out/named" 2>"$work/err" & pid=$!
+exec 3>"$work/named.in"
+for n in $(seq 0 99); do ln -s /nonexistent "$work/out/.dessec-$pid-$n"; done
+cat "$work/out/data" >&3; exec 3>&-
+wait "$pid"; status=$?; err=$(cat "$work/err")
+check "links planted at names derived from the process: status 0" [ "$status" -eq 0 ]
+check "and the file written" cmp -s "$work/out/named" "$work/out/data.enc"
+rm -f "$work/out/.dessec-$pid-"* "$work/out/named"
+
+refused 2 "is a socket" "" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out/socket"
+(umask 777; "$tool" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out/masked.enc")
+check "a new file has mode 0600 under umask 777" [ "$(stat -c %a "$work/out/masked.enc")" = 600 ]
+(umask 777; "$tool" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out/masked.enc"); status=$?
+check "and is replaced again under umask 777" [ "$status" -eq 0 ]
+rm "$work/out/masked.enc"
+
+cp "$work/out/data" "$work/out/self"
+for redirect in '1<>' '>>'; do  # the file read, opened on standard output by the shell; bounded
+  (ulimit -f 1000; eval '"$tool" "${ecb_out[@]}" -e --no-pad --in "$work/out/self" 2>"$work/err"' \
+    "$redirect" '"$work/out/self"')
+  status=$?; err=$(cat "$work/err")
+  check "--in f $redirect f: status 2" [ "$status" -eq 2 ]
+  check "--in f $redirect f: one line naming it" \
+    matches "$(one_line "$err" && echo "$err")" 'standard output, which is the file read as --in'
+  check "--in f $redirect f: the file unchanged" cmp -s "$work/out/self" "$work/out/data"
+done
+"$tool" "${ecb_out[@]}" -e --in "$work/out/data" </dev/null >/dev/null; status=$?
+check "/dev/null on standard output is no file read" [ "$status" -eq 0 ]
+
+if command -v setfacl >/dev/null && mkdir "$work/acl" && setfacl -d -m u:nobody:rw "$work/acl"; then
+  cp "$work/out/data.orig" "$work/acl/data"; chmod 640 "$work/acl/data"; setfacl -b "$work/acl/data"
+  for name in data new; do
+    "$tool" "${ecb_out[@]}" -d --in "$work/out/data.enc" --out "$work/acl/$name"; status=$?
+    check "a default ACL on the folder: $name written" [ "$status" -eq 0 ]
+    check "a default ACL on the folder: $name takes none of it" [ -z "$(getfacl -cs "$work/acl/$name")" ]
+  done
+  check "the replaced file keeps its mode" [ "$(stat -c %a "$work/acl/data")" = 640 ]
+  check "the new file has mode 0600" [ "$(stat -c %a "$work/acl/new")" = 600 ]
+else
+  echo "no setfacl or no ACLs here: the folder's default ACL not checked"
+fi
+
+if root; then
+  mkdir -m 1777 "$work/shared"
+  touch "$work/shared/plain.bin"; chmod 600 "$work/shared/plain.bin"; chown nobody "$work/shared/plain.bin"
+  refused 2 "belongs to another user in a shared sticky folder" "" "${ecb_out[@]}" -d --in "$work/out/data.enc" \
+    --out "$work/shared/plain.bin"
+  check "a file planted in a sticky folder gets nothing" [ ! -s "$work/shared/plain.bin" ]
+  mkfifo "$work/shared/fifo"; chown nobody "$work/shared/fifo"
+  cat "$work/shared/fifo" >"$work/caught" & reader=$!
+  refused 2 "belongs to another user in a shared sticky folder" "" "${ecb_out[@]}" -d --in "$work/out/data.enc" \
+    --out "$work/shared/fifo"
+  exec 3<>"$work/shared/fifo"; exec 3>&-; wait "$reader"  # the reader sees its end
+  check "a FIFO planted in a sticky folder gets nothing" [ ! -s "$work/caught" ]
+  chown nobody "$work/shared"
+  "$tool" "${ecb_out[@]}" -d --in "$work/out/data.enc" --out "$work/shared/plain.bin"; status=$?
+  check "the sticky folder's owner's file is replaced" cmp -s "$work/shared/plain.bin" "$work/out/data.orig"
+
+  touch "$work/out/mounted"
+  if mount --bind "$work/out/data.orig" "$work/out/mounted" 2>/dev/null; then
+    refused 2 "is a mount point" "" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out/mounted"
+    umount "$work/out/mounted"
+  else
+    echo "no bind mounts here: a mounted target not checked"
+  fi
+  rm "$work/out/mounted"
+  # A block node for the device that a tmpfs file lives on: major 0 has no
+  # driver, so nothing could be written there even by a faulty tool.
+  if shm=$(mktemp -p /dev/shm) 2>/dev/null && [ "$(stat -c %Hd "$shm")" = 0 ]; then
+    mknod "$work/out/disk" b 0 "$(stat -c %Ld "$shm")"
+    refused 2 "is the file read as --in" "" "${ecb_out[@]}" -e --in "$shm" --out "$work/out/disk"
+    rm -f "$work/out/disk" "$shm"
+  else
+    echo "no tmpfs at /dev/shm: a file and its block device not checked"
+  fi
+else
+  echo "not root: sticky folders, mount points and block devices not checked"
 fi
 
 # --- A crash or a signal while writing leaves no part of the new file
 # The tool reads from a pipe that holds one chunk and stays open: it has
 # written the chunk and waits for more when the signal comes.
-# The tool is non-dumpable: only root sees its open files.
-tool_writing() {  # tool_writing PID: the new file is open
-  ls -l "/proc/$1/fd" 2>/dev/null | grep -q -- "-> $work/out/" || ! root
-}
 fixed_bytes $((16 * 1024)) > "$work/chunk"
 mkfifo "$work/in.fifo"
 for signal in KILL TERM HUP USR1 USR2 ALRM XFSZ PIPE; do  # INT: ignored in a background job
   "$tool" "${ecb_out[@]}" -e --in "$work/in.fifo" --out "$work/out/data" 2>/dev/null & pid=$!
   exec 3>"$work/in.fifo"
   cat "$work/chunk" >&3
-  for _ in $(seq 200); do sleep 0.05; tool_writing "$pid" && break; done
+  wait_until_holds "$pid" "$work/out/"
   kill -s "$signal" "$pid"
   [ "$signal" = PIPE ] && { sleep 0.1; kill -s KILL "$pid"; }  # ignored: a closed pipe is a write error
   { wait "$pid"; } 2>/dev/null; status=$?

@@ -15,7 +15,7 @@ import tempfile
 import termios
 import time
 
-from checks import TOOL, check, finish
+from checks import TOOL, check, ended_by, ending_signals, finish, signal_name
 
 
 class Session:
@@ -99,6 +99,15 @@ for name, stop in (("Ctrl-C", lambda s: s.type(b"\x03")), ("Ctrl-\\", lambda s: 
     status, out, _ = s.finish()
     check(name + ": the signal ends the tool", status < 0)
     check(name + ": echo back after the signal", s.echo_after)
+
+# Every signal that ends the tool gives the terminal its echo back first.
+for number in ending_signals():
+    s = Session("verify", "ab0ozUNIgzCZ.")
+    s.read_until(b"Password: ")  # shown once the echo is off
+    s.proc.send_signal(number)
+    status, out, _ = s.finish()
+    check("%s at the prompt ends the tool (status %s)" % (signal_name(number), status), ended_by(status, number))
+    check("%s at the prompt: echo back after it" % signal_name(number), s.echo_after)
 
 # Ctrl-\\ at the second prompt of seal, with no core size limit: the tool
 # holds a password and a secret key, and dumps no core.

@@ -76,6 +76,25 @@ check("open gives back what seal sealed", result[:2] == (0, secret + "\n"), resu
 result = tool("wrong", "open", "--stdin", record.strip())
 check("open with a wrong password: exit 1", result[0] == 1, result)
 
+# --out: a new file, then one replaced, the round trip whole, the file read
+# refused, and no hidden new file left behind.
+with open(os.path.join(folder, "des.key"), "w") as f:
+    f.write("0123456789abcdef\n")
+data = bytes(range(256)) * 4
+with open(os.path.join(folder, "data"), "wb") as f:
+    f.write(data)
+ecb = ("des", "ecb", "--key-file", "des.key", "--binary")
+result = tool("", *ecb, "-e", "--in", "data", "--out", "data.enc")
+check("--out makes a new file", result[0] == 0, result)
+for _ in range(2):
+    result = tool("", *ecb, "-d", "--in", "data.enc", "--out", "data.dec")
+    with open(os.path.join(folder, "data.dec"), "rb") as f:
+        check("--out written, then replaced, with the round trip", result[0] == 0 and f.read() == data, result)
+result = tool("", *ecb, "-e", "--in", "data", "--out", "data")
+check("--out onto --in: exit 2", result[0] == 2 and "is the file read as --in" in result[2], result)
+left = [name for name in os.listdir(folder) if name.startswith(".dessec-")]
+check("no hidden new file left behind", not left, left)
+
 result = typed_at_console(2, "hash", "--salt", "ab")
 check("hash asks twice at the console, without echo",
       result == (0, "Password:\nVerifying - Password:\nabJnggxhB/yWI"), result)
