@@ -8,8 +8,9 @@
 
 #include <cctype>
 #include <cstring>
-#include <latch>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
@@ -117,6 +118,27 @@ work_case make_case(std::mt19937_64 &rng)
     return c;
 }
 
+// Holds the threads until all have arrived. Not std::latch: the atomic wait
+// under it can miss a wake-up where there is no futex (mingw-w64's
+// libstdc++ 12), and the test then hangs under Wine.
+class start_gate {
+public:
+    explicit start_gate(int count) : waiting_(count) {}
+    void arrive_and_wait()
+    {
+        std::unique_lock lock(mutex_);
+        if (--waiting_ == 0)
+            all_arrived_.notify_all();
+        else
+            all_arrived_.wait(lock, [this] { return waiting_ == 0; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable all_arrived_;
+    int waiting_;
+};
+
 // Calls and mismatches of one thread, by export.
 struct tally {
     long calls = 0;
@@ -212,7 +234,7 @@ TEST(Concurrency, EveryExportGivesTheSingleThreadedResultsOnEightThreadsAtOnce)
     // A dh call costs milliseconds, the other calls microseconds.
     const int iterations = rounds(50), dh_iterations = rounds(2);
     std::vector<tally> tallies(thread_count);
-    std::latch start(thread_count);
+    start_gate start(thread_count);
     std::vector<std::thread> threads;
     for (int t = 0; t < thread_count; ++t) {
         threads.emplace_back([&, t] {
