@@ -3,6 +3,7 @@
 // digit of the exponent and no squaring.
 #include "dh/montgomery.h"
 
+#include "common/built_once.h"
 #include "dh/group.h"
 
 namespace dessec {
@@ -37,11 +38,11 @@ powers_of_three make_powers_of_three()
     return p;
 }
 
-// Built at the first use; the initialisation of a local static is thread-safe.
+constinit built_once<powers_of_three, make_powers_of_three> three_powers_table;
+
 const powers_of_three &three_powers()
 {
-    static const powers_of_three table = make_powers_of_three();
-    return table;
+    return three_powers_table.get();
 }
 
 bool is_group_modulus(const dh_workspace &ws)

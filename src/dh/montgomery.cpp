@@ -7,6 +7,7 @@
 
 #include <bit>
 
+#include "common/built_once.h"
 #include "dh/group.h"
 
 namespace dessec {
@@ -180,11 +181,20 @@ void store_number(unsigned char *bytes, const word *number)
     }
 }
 
-// Built at the first use; the initialisation of a local static is thread-safe.
+namespace {
+
+modulus_constants<3> make_group_constants()
+{
+    return constants_of<3>(dh_group_modulus.data());
+}
+
+constinit built_once<modulus_constants<3>, make_group_constants> group_constants_table;
+
+}  // namespace
+
 const modulus_constants<3> &group_constants()
 {
-    static const modulus_constants<3> constants = constants_of<3>(dh_group_modulus.data());
-    return constants;
+    return group_constants_table.get();
 }
 
 }  // namespace mont

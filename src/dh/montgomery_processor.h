@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "common/built_once.h"
+
 namespace dessec::mont {
 
 using word = std::uint64_t;
@@ -35,11 +37,12 @@ const carry_chain_kernels *processor_carry_chains();
 // Test hook behind dh_allow_carry_chains.
 inline std::atomic<bool> carry_chains_allowed{true};
 
+inline constinit built_once<const carry_chain_kernels *, processor_carry_chains> processor_kernels;
+
 // The kernels to take: the processor's, unless a test disallowed them.
-// Built at the first use; the initialisation of a local static is thread-safe.
 inline const carry_chain_kernels *carry_chains()
 {
-    static const carry_chain_kernels *const available = processor_carry_chains();
+    const carry_chain_kernels *const available = processor_kernels.get();
     return carry_chains_allowed.load(std::memory_order_relaxed) ? available : nullptr;
 }
 

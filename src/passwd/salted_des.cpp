@@ -18,6 +18,8 @@
 
 #include <openssl/crypto.h>
 
+#include "common/built_once.h"
+
 namespace dessec {
 namespace {
 
@@ -273,11 +275,11 @@ salted_des_tables salted_des_build_tables()
     return t;
 }
 
-// Built at the first use, once, also when threads arrive together.
+constinit built_once<salted_des_tables, salted_des_build_tables> tables_built;
+
 const salted_des_tables &engine_tables()
 {
-    static const salted_des_tables tables = salted_des_build_tables();
-    return tables;
+    return tables_built.get();
 }
 
 // A block as one 64-bit word, byte 0 least significant, on any host.
