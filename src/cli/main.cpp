@@ -120,17 +120,6 @@ void note_command(int argc, char **argv)
     cli::process::end_now(failure_status);
 }
 
-// Set before the tool's other static objects are made, so that running out
-// of memory while they are made is reported too. glibc passes the arguments
-// to it as to main; elsewhere main notes the command.
-#ifdef __GLIBC__
-[[gnu::constructor(101)]] void before_static_objects(int argc, char **argv, char **)
-{
-    note_command(argc, argv);
-    std::set_terminate(on_terminate);
-}
-#endif
-
 // An option's empty value is never taken for one not given (`--out ""` is
 // no standard output, `--rounds ""` no default count): only the empty
 // password is a value of its own. Each command checks its arguments.
@@ -222,11 +211,16 @@ int dispatch(const cli::command_registry &registry, int argc, char **argv)
 
 }  // namespace
 
+void cli::process::before_static_objects(int argc, char **argv)
+{
+    note_command(argc, argv);
+    std::set_terminate(on_terminate);
+}
+
 int main(int argc, char **argv)
 {
     cli::process::protect();
-    note_command(argc, argv);
-    std::set_terminate(on_terminate);
+    cli::process::before_static_objects(argc, argv);
     std::setvbuf(stdout, stdout_buffer, _IOLBF, sizeof stdout_buffer);
     int status = cli::exit_ok;
     try {

@@ -18,4 +18,10 @@ void protect();
 // status: the new file goes, the terminal gets its echo back.
 [[noreturn]] void end_now(int status);
 
+// What must hold before the tool's static objects are made, so that running
+// out of memory while they are made is reported too; defined by the tool's
+// main, which also calls it first. Where the C library passes the arguments
+// to an early constructor (glibc), that constructor calls it sooner.
+void before_static_objects(int argc, char **argv);
+
 }  // namespace cli::process

@@ -49,4 +49,15 @@ void end_now(int status)
     _exit(status);
 }
 
+#ifdef __GLIBC__
+namespace {
+
+[[gnu::constructor(101)]] void call_before_static_objects(int argc, char **argv, char **)
+{
+    before_static_objects(argc, argv);
+}
+
+}  // namespace
+#endif
+
 }  // namespace cli::process
