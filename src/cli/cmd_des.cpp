@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <vector>
 
 #include "commands.h"
@@ -110,15 +111,15 @@ int run_hex(const des_options &options, des_chain &chain)
     return exit_ok;
 }
 
-int run_binary(const des_options &options, des_chain &chain)
+int run_binary(const des_options &options, des_chain &chain, const std::optional<files::identity> &key_file)
 {
     console::use_binary_stdio();
     const bool from_stdin = options.in.empty() || options.in == "-";
     const stream in = from_stdin ? stream(stdin) : open_input(options.in, "rb");
     unbuffered(in.get());
-    std::vector<read_file> reads{{from_stdin ? "standard input" : "--in", fileno(in.get()), ""}};
-    if (!options.key.file.empty())
-        reads.push_back({"--key-file", -1, options.key.file});
+    std::vector<read_file> reads{{from_stdin ? "standard input" : "--in", fileno(in.get()), std::nullopt}};
+    if (key_file)
+        reads.push_back({"--key-file", -1, key_file});
     output_file out("des: --out", options.out, reads);
     unbuffered(out.get());
     const std::string source = from_stdin ? "standard input" : "'" + options.in + "'";
@@ -151,12 +152,13 @@ int run_des(const des_options &options)
     if (options.key.from_stdin())
         throw usage_error("des: the key cannot come from standard input, which holds the data; use --key-file");
 
-    const secret_string key_hex = read_hex_secret(options.key, "des: the key", {.digits = 16});
+    std::optional<files::identity> key_file;
+    const secret_string key_hex = read_hex_secret(options.key, "des: the key", {.digits = 16}, &key_file);
     des_vector iv{};
     if (!options.iv.empty())
         hex2bin(des_block, options.iv.c_str(), reinterpret_cast<unsigned char *>(iv.data()));
     des_chain chain(bytes_from_hex(key_hex), iv, cbc, options.decrypt);
-    return options.binary ? run_binary(options, chain) : run_hex(options, chain);
+    return options.binary ? run_binary(options, chain, key_file) : run_hex(options, chain);
 }
 
 }  // namespace
@@ -179,10 +181,10 @@ void declare_des_commands(command_registry &registry)
         "DES-ECB and DES-CBC file tools with the same key and IV). A bad pad on decryption gives\n"
         "exit status 1: standard output then holds the good blocks, an --out file is left as it\n"
         "was. --out writes a new file and renames it over FILE only on success, with FILE's\n"
-        "owner, group and mode (0600 for a new FILE); it refuses a symbolic link, a socket, a\n"
-        "file that the command reads, a file with other hard links, one you may not write and\n"
-        "another user's file in a shared sticky folder (exit status 2). A device or a pipe is\n"
-        "written in place; - is standard input or output.\n",
+        "owner, group and mode (0600 for a new FILE); it refuses a symbolic link, a folder, a\n"
+        "socket, a mount point, a file that the command reads, a file with other hard links,\n"
+        "one you may not write and another user's file or FIFO in a shared sticky folder (exit\n"
+        "status 2). A device or a pipe is written in place; - is standard input or output.\n",
         [des] { return run_des(*des); });
     parser.add_option("MODE", des->cipher_mode, "ecb or cbc")->required();
     parser.add_option("DATA", des->data, "hex data (hex mode); standard input without it");

@@ -20,13 +20,12 @@ struct identity {
     unsigned long long stands_for = 0;
 };
 
-// The file that path names, following symbolic links, and the file open on
-// a descriptor; none when there is no such file, or for a terminal or pipe
-// where the platform cannot tell.
-std::optional<identity> identify(const std::string &path);
+// The file open on a descriptor; none when it is closed, or for a terminal
+// or pipe where the platform cannot tell.
 std::optional<identity> identify_descriptor(int fd);
 
-// A stream writing to an inherited descriptor, or throws failure.
+// A stream writing to an inherited descriptor; throws usage_error for a
+// descriptor that is not open, failure on other errors.
 std::FILE *open_descriptor(int fd);
 
 enum class kind { missing, regular, symbolic_link, directory, socket, other };

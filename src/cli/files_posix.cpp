@@ -169,14 +169,6 @@ std::string link_in(int fd, int folder, const std::string &path)
 
 }  // namespace
 
-std::optional<identity> identify(const std::string &path)
-{
-    struct stat status {};
-    if (stat(path.c_str(), &status) != 0)
-        return std::nullopt;
-    return of(status);
-}
-
 std::optional<identity> identify_descriptor(int fd)
 {
     struct stat status {};
@@ -193,6 +185,8 @@ std::FILE *open_descriptor(int fd)
         const int error = errno;
         if (copy >= 0)
             close(copy);
+        if (error == EBADF)
+            throw usage_error("descriptor " + std::to_string(fd) + " is not open");
         throw failure(error_text("cannot write to descriptor " + std::to_string(fd), error));
     }
     return stream;

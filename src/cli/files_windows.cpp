@@ -99,8 +99,7 @@ bool random_name(std::string &name)
     return true;
 }
 
-}  // namespace
-
+// The file that path names, following links.
 std::optional<identity> identify(const std::string &path)
 {
     const HANDLE handle = open_to_ask(path, 0);
@@ -109,6 +108,8 @@ std::optional<identity> identify(const std::string &path)
         CloseHandle(handle);
     return found;
 }
+
+}  // namespace
 
 std::optional<identity> identify_descriptor(int fd)
 {
@@ -126,6 +127,8 @@ std::FILE *open_descriptor(int fd)
         const int error = errno;
         if (copy >= 0)
             _close(copy);
+        if (error == EBADF)
+            throw usage_error("descriptor " + std::to_string(fd) + " is not open");
         throw failure("cannot write to descriptor " + std::to_string(fd) + ": " + std::strerror(error));
     }
     return stream;

@@ -49,7 +49,8 @@ void refuse_non_hex(const std::string &what, char c, std::size_t position, bool 
     throw usage_error(what + ": '" + std::string(1, c) + "'" + at + " is not a hex digit");
 }
 
-secret_string read_hex_secret(const secret_argument &secret, const std::string &what, hex_rule rule)
+secret_string read_hex_secret(const secret_argument &secret, const std::string &what, hex_rule rule,
+                              std::optional<files::identity> *file_read)
 {
     if (!secret.text.empty() && !secret.file.empty())
         throw usage_error(what + ": give it either as an argument or in a file, not both");
@@ -59,6 +60,8 @@ secret_string read_hex_secret(const secret_argument &secret, const std::string &
         const stream in = from_stdin ? stream(stdin) : open_input(secret.file, "r");
         const std::string source = from_stdin ? "standard input" : "'" + secret.file + "'";
         unbuffered(in.get());
+        if (file_read && !from_stdin)
+            *file_read = files::identify_descriptor(fileno(in.get()));
         const auto check = [&](char c, std::size_t position) {
             if (!std::isxdigit(static_cast<unsigned char>(c)) && !is_blank(c))
                 refuse_non_hex(what, c, position, true);

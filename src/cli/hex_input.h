@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "files.h"
 #include "secret.h"
 
 namespace cli {
@@ -39,8 +41,11 @@ void refuse_non_hex(const std::string &what, char c, std::size_t position, bool 
 // The secret (a hex text) with surrounding blanks removed, checked by rule.
 // A line read from a file or standard input is checked as it is read, and
 // bounded at max_line bytes or max_digits, the larger. A secret taken from
-// the command line warns that other users can see it.
-secret_string read_hex_secret(const secret_argument &secret, const std::string &what, hex_rule rule);
+// the command line warns that other users can see it. With `file_read`, what
+// the descriptor of a file read showed, so that an output can be compared
+// with the file itself rather than with whatever its name holds later.
+secret_string read_hex_secret(const secret_argument &secret, const std::string &what, hex_rule rule,
+                              std::optional<files::identity> *file_read = nullptr);
 
 std::string to_lower(std::string text);
 void to_lower(secret_string &text);

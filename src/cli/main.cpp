@@ -64,11 +64,14 @@ void print_help(const cli::command_registry &registry)
                  "  system takes no unnamed files, a kill -9 leaves a hidden .dessec-*). The new file\n"
                  "  takes the owner, group and mode of the file it replaces (not its ACLs or extended\n"
                  "  attributes); a file that did not exist is made with mode 0600. --out refuses, with\n"
-                 "  status 2 and before writing anything, a symbolic link, a folder, a file that the\n"
-                 "  command reads (--in, standard input, the key file; for a device, any node of the\n"
-                 "  same device), a file with other hard links and one you may not write. A device or a\n"
-                 "  pipe is written in place as a stream; - and /dev/stdout are standard output, and\n"
-                 "  /dev/fd/N and /proc/self/fd/N the open descriptor N. --in - is standard input.\n"
+                 "  status 2 and before writing anything, a symbolic link, a folder, a socket, a mount\n"
+                 "  point, a file that the command reads (--in, standard input, the key file; for a\n"
+                 "  device, any node of the same device), a file with other hard links, one you may not\n"
+                 "  write, and in a world-writable sticky folder a file or FIFO of another user. A\n"
+                 "  device or a pipe is written in place as a stream; - and /dev/stdout are standard\n"
+                 "  output, and /dev/fd/N and /proc/self/fd/N the open descriptor N, which is checked\n"
+                 "  against what the command reads when it holds a file or a disk. --in - is standard\n"
+                 "  input.\n"
                  "\nexit status:\n"
                  "  0  success, or a match\n"
                  "  1  a failed check or operation: wrong password, bad padding, a read or write\n"
@@ -120,13 +123,16 @@ void note_command(int argc, char **argv)
     cli::process::end_now(failure_status);
 }
 
-// An option's empty value is never taken for one not given (`--out ""` is
-// no standard output, `--rounds ""` no default count): only the empty
-// password is a value of its own. Each command checks its arguments.
+// An empty value of an option or argument is never taken for one not given
+// (`--out ""` is no standard output, `--rounds ""` no default count, `des`
+// DATA "" no data from standard input): only the empty password is a value
+// of its own. An argument that must be given is its command's to check (an
+// empty HASH is a malformed hash).
 void refuse_empty_values(const cli::command &c)
 {
     for (const CLI::Option *option : c.parser->get_options()) {
-        if (!option->nonpositional() || option->get_expected_min() == 0 || option->get_name() == "--password")
+        if (option->get_expected_min() == 0 || option->get_name() == "--password"
+            || (!option->nonpositional() && option->get_required()))
             continue;
         for (const std::string &value : option->results()) {
             if (value.empty())

@@ -17,7 +17,8 @@ constexpr int no_descriptor = -1;
 
 // The descriptor that a target names, as the rest of the tool takes "-"
 // and as the system's own names for open descriptors do; none for a file.
-int descriptor_named(std::string_view target)
+// Under those names anything but a descriptor's number is misuse.
+int descriptor_named(const std::string &option, std::string_view target)
 {
     if (target.empty() || target == "-" || target == "/dev/stdout")
         return 1;
@@ -27,8 +28,9 @@ int descriptor_named(std::string_view target)
         const std::string_view digits = target.substr(prefix.size());
         int fd = no_descriptor;
         const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), fd);
-        if (error == std::errc() && end == digits.data() + digits.size() && !digits.empty())
-            return fd;
+        if (error != std::errc() || end != digits.data() + digits.size() || digits.empty() || fd < 0)
+            throw usage_error(option + " '" + std::string(target) + "' names no descriptor");
+        return fd;
     }
     return no_descriptor;
 }
@@ -50,20 +52,17 @@ bool overwrites(const files::identity &written, const files::identity &read)
 output_file::output_file(const std::string &option, const std::string &target, const std::vector<read_file> &reads)
     : option_(option), target_(target), reads_(reads)
 {
-    const int fd = descriptor_named(target);
+    const int fd = descriptor_named(option_, target);
     if (fd == no_descriptor) {
         open_target();
         return;
     }
+    // A file or a disk on an open descriptor is checked as --out is; a
+    // terminal, a pipe or /dev/null is nothing that the command reads.
     const auto written = files::identify_descriptor(fd);
-    if (target.empty() || target == "-") {
-        // A file or a disk on standard output is checked as --out is; a
-        // terminal, a pipe or /dev/null is nothing that the command reads.
-        if (written && (written->type == 'f' || written->type == 'b'))
-            refuse_reads(written, option_ + " is standard output, which");
-    } else {
-        refuse_reads(written, option_ + " '" + target + "'");
-    }
+    if (written && (written->type == 'f' || written->type == 'b'))
+        refuse_reads(written, target.empty() || target == "-" ? option_ + " is standard output, which"
+                                                              : option_ + " '" + target + "'");
     stream_ = fd == 1 ? stdout : files::open_descriptor(fd);
 }
 
@@ -122,7 +121,7 @@ void output_file::refuse_reads(const std::optional<files::identity> &written, co
     if (!written)
         return;
     for (const read_file &read : reads_) {
-        const auto source = read.fd >= 0 ? files::identify_descriptor(read.fd) : files::identify(read.path);
+        const auto source = read.fd >= 0 ? files::identify_descriptor(read.fd) : read.id;
         if (source && overwrites(*written, *source))
             throw usage_error(named + " is the file read as " + read.option + "; nothing was written");
     }

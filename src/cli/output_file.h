@@ -14,11 +14,12 @@
 namespace cli {
 
 // A file that the command reads: how the user named it, and the
-// descriptor it is read from, or its path when it was read and closed.
+// descriptor it is read from, or what that descriptor showed when the file
+// was read and closed.
 struct read_file {
     std::string option;
     int fd = -1;
-    std::string path;
+    std::optional<files::identity> id;
 };
 
 class output_file {

@@ -111,6 +111,9 @@ secret_string password_source::read_one(const char *prompt)
             throw usage_error("no password: the input ended before a line");
         return line;
     }
+    // Memory that runs out while the input is hidden would leave the
+    // terminal silent: the room for the longest line is taken first.
+    line.reserve(max_line);
     switch (console::read_hidden_line(prompt, line, max_line)) {
     case console::hidden_read::line:
         refuse_nul(line);

@@ -56,6 +56,8 @@ public:
     std::string_view view() const { return {c_str(), size()}; }
     char operator[](std::size_t i) const { return bytes_[i]; }
 
+    // Room for a text of `size` bytes, so that growing to it takes no memory.
+    void reserve(std::size_t size) { bytes_.reserve(size + 1); }
     void push_back(char c) { append(std::string_view(&c, 1)); }
     void append(std::string_view text)
     {

@@ -430,6 +430,7 @@ done <<EOF
 --secret-file agree --public 03
 --public agree --secret-file $work/a.secret
 EOF
+misuse 'DATA: an empty value' des ecb -e --key-file "$work/des.key" ""
 misuse 'not negative' hash --password-fd -1
 misuse '--rounds' hash --stdin --rounds +5
 

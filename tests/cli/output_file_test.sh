@@ -90,6 +90,12 @@ check "--out - names no file" [ ! -e ./- ]
 "$tool" "${ecb_out[@]}" -e --in "$work/out/data" --out /dev/fd/3 3>"$work/fd3.enc"; status=$?
 check "--out /dev/fd/3 writes to descriptor 3" [ "$status" -eq 0 ]
 check "the data encrypted" cmp -s "$work/fd3.enc" "$work/out/data.enc"
+# A named descriptor is checked as standard output is: /dev/null is no file
+# that the command reads; a name that is no open descriptor is misuse.
+"$tool" "${ecb_out[@]}" -e --in /dev/null --out /dev/stdout >/dev/null; status=$?
+check "--out /dev/stdout onto /dev/null while reading /dev/null" [ "$status" -eq 0 ]
+refused 2 "names no descriptor" "" "${ecb_out[@]}" -e --in "$work/out/data" --out /dev/fd/-1
+refused 2 "descriptor 9 is not open" "" "${ecb_out[@]}" -e --in "$work/out/data" --out /dev/fd/9
 "$tool" "${ecb_out[@]}" -e --in "$work/out/data" --out "$work/out/data.new" >&-; status=$?
 check "an unused closed standard output is no error" [ "$status" -eq 0 ]
 check "and the file is written" cmp -s "$work/out/data.new" "$work/out/data.enc"
