@@ -4,6 +4,7 @@
 #include <climits>
 
 #include <openssl/crypto.h>
+#include <openssl/err.h>
 #include <openssl/rand.h>
 
 #include "common/libcrypto_ready.h"
@@ -14,10 +15,17 @@ namespace {
 // libcrypto's generator: its first use reads libcrypto's configuration
 // (OPENSSL_CONF or the system's file), which may leave errno set or the
 // generator broken. The Windows DLL starts its own libcrypto here, and falls
-// back on the system's generator when that start fails.
+// back on the system's generator when that start fails. What a failure puts
+// on the thread's error queue is taken off again: on Linux the queue is the
+// host's, whose own OpenSSL calls read it.
 bool libcrypto_random_bytes(unsigned char *out, std::size_t n)
 {
-    return n <= INT_MAX && libcrypto_ready() && RAND_bytes(out, static_cast<int>(n)) == 1;
+    if (n > INT_MAX || !libcrypto_ready())
+        return false;
+    ERR_set_mark();
+    const bool filled = RAND_bytes(out, static_cast<int>(n)) == 1;
+    ERR_pop_to_mark();
+    return filled;
 }
 
 }  // namespace
