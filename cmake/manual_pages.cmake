@@ -28,7 +28,8 @@ set(dessec_man3_names "")
 foreach(source IN LISTS DESSEC_MAN3_SOURCES)
   get_filename_component(page ${source} NAME_WE)
   set(file ${page}.${DESSEC_MAN3_SECTION})
-  configure_file(${source} ${DESSEC_MAN3_DIR}/${file} COPYONLY)
+  # The footer names the version: .Os dessec @PROJECT_VERSION@.
+  configure_file(${source} ${DESSEC_MAN3_DIR}/${file} @ONLY)
   execute_process(COMMAND ${DESSEC_GZIP} -9n -c ${DESSEC_MAN3_DIR}/${file}
     OUTPUT_FILE ${DESSEC_MAN3_GZ_DIR}/${file}.gz COMMAND_ERROR_IS_FATAL ANY)
   # The names are the .Nm lines of the NAME section, up to its .Nd line.

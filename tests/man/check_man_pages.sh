@@ -4,7 +4,7 @@
 # them): mandoc -T lint -W warning must report nothing, every link must lead
 # to a page, and every cross-reference must resolve: NAME(3dessec) to one of
 # these pages, dessec(1) to the tool's, any other to a page of the system
-# (man -w). mandoc's own search for referenced pages is only a STYLE
+# (man -w), and each footer names the version. mandoc's own search for referenced pages is only a STYLE
 # message, below the level checked: it looks in the machine's manual folders
 # only, where our pages are not before they are installed.
 set -euo pipefail
@@ -24,6 +24,11 @@ for path in "$dir"/*.3dessec; do
   fi
 done
 [ ${#pages[@]} -gt 0 ] || { echo "manual: no pages in $dir"; exit 1; }
+
+# The footer names the library and its version.
+for page in "${pages[@]}"; do
+  grep -qE '^\.Os dessec [0-9]+\.[0-9]+\.[0-9]+$' "$page" || fail "${page##*/}: the footer (.Os) names no version"
+done
 
 lint_status=0
 lint=$("$mandoc" -T lint -W warning "${pages[@]}" 2>&1) || lint_status=$?
