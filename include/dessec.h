@@ -172,17 +172,20 @@ DESSEC_API int DESSEC_CALL dh_keysGenerator(char *secret, char *public_key);
  * result) or "_" with four count and four salt characters (20 characters);
  * a whole stored hash may be passed. Returns storage of the calling thread,
  * valid until the thread ends, that the thread's next passwd_crypt call
- * overwrites, as may its passwd_verify of a DES-based hash. Never fails: a
+ * overwrites, as may its passwd_verify of a DES-based hash. Never null: a
  * short setting reads as if "." filled it, a character outside ./0-9A-Za-z
  * counts 0 and is copied into the result, a setting beginning "$" is a
- * two-character salt, and count 0 ("_....") hashes every password alike. */
+ * two-character salt, and count 0 ("_....") hashes every password alike.
+ * Only on Windows, where a thread can get no storage (TlsAlloc or the heap
+ * failing), it returns "*0" ("*1" for a setting beginning "*0"), which no
+ * hash equals. */
 DESSEC_API char *DESSEC_CALL passwd_crypt(const char *key, const char *setting);
 
 /* Checks a password against a stored DES-based or "$1$" MD5-based hash; text
  * after a first comma is ignored, and the salt is taken as passwd_crypt takes
  * it. Returns 1 on a match, 0 otherwise (also for a null password or a null
- * stored hash, an extended hash of count 0, other schemes and locked
- * entries). */
+ * stored hash, an extended hash of count 0, other schemes and a hash locked
+ * by a "!" or "*" put before it). */
 DESSEC_API int DESSEC_CALL passwd_verify(const char *passwd, const char *stored);
 
 /* Writes a random two-character salt and a NUL (3 bytes). Returns 1 when both

@@ -5,13 +5,16 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace dessec {
 
 // The value `build` returns, built by the first thread that asks; a thread
-// that asks meanwhile yields until it is there (a build takes microseconds,
-// and there is no wait on the atomic: mingw-w64's can miss a wake-up).
+// that asks meanwhile yields until it is there, and after a few turns sleeps
+// between looks, so that a thread of higher priority cannot starve the
+// builder (a build takes microseconds; there is no wait on the atomic, whose
+// mingw-w64 form can miss a wake-up).
 // Constant-initialised, so that a namespace-scope one needs no guard either.
 template <class T, T (*build)()>
 class built_once {
@@ -34,8 +37,12 @@ private:
             state_.store(built, std::memory_order_release);
             return;
         }
-        while (state_.load(std::memory_order_acquire) != built)
-            std::this_thread::yield();
+        for (int turn = 0; state_.load(std::memory_order_acquire) != built; ++turn) {
+            if (turn < 64)
+                std::this_thread::yield();
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
     }
 
     std::atomic<int> state_{unbuilt};
