@@ -6,11 +6,19 @@ from __future__ import annotations
 import functools
 import re
 from dataclasses import dataclass
-from typing import Dict, Optional, Union
+from typing import Callable, Dict, Optional, Union
 
 from ._system_crypt import system_crypt
 
+CRYPT64 = "./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
 _B64 = "[./0-9A-Za-z]"
+
+
+def extended_count(setting: str) -> int:
+    """The iteration count of an extended ("_") setting: characters 1 to 4,
+    the first the least significant; a character outside the alphabet counts 0."""
+    values = [max(CRYPT64.find(c), 0) for c in setting[1:5]]
+    return sum(value << (6 * place) for place, value in enumerate(values))
 
 
 @dataclass(frozen=True)
@@ -26,6 +34,9 @@ class Scheme:
     prefix: bytes = b""
     costs: range = range(0)
     default_cost: int = 0
+    # A further test of a text that the pattern matched: what the engine
+    # refuses to verify is of no scheme.
+    usable: Optional[Callable[[str], bool]] = None
 
 
 def _scheme(name: str, pattern: str, **fields: object) -> Scheme:
@@ -50,7 +61,9 @@ SCHEMES = (
     _scheme("sun_md5_crypt", rf"\$md5(,rounds=[0-9]+)?\${_B64}{{1,8}}\$\$?{_B64}{{22}}"),
     _scheme("nthash", r"\$3\$\$[0-9a-f]{32}"),
     _scheme("md5_crypt", rf"\$1\$[^$]{{0,8}}\${_B64}{{22}}", dessec=True, comment=True),
-    _scheme("bsdi_crypt", rf"_.{{8}}{_B64}{{11}}", dessec=True, comment=True),
+    # Count 0 hashes every password to the same text: the library refuses it.
+    _scheme("bsdi_crypt", rf"_.{{8}}{_B64}{{11}}", dessec=True, comment=True,
+            usable=lambda text: extended_count(text) != 0),
     _scheme("bigcrypt", rf"{_B64}{{2}}(?:{_B64}{{11}}){{2,16}}"),
     # Any two salt characters, as the library takes them, but none that marks
     # a locked entry ("!", "*") or another form ("$", "_").
@@ -79,8 +92,9 @@ def scheme_of(text: Optional[str]) -> Optional[Scheme]:
     if not text:
         return None
     for scheme in SCHEMES:
-        if scheme.pattern.fullmatch(text.split(",", 1)[0] if scheme.comment else text):
-            return scheme
+        head = text.split(",", 1)[0] if scheme.comment else text
+        if scheme.pattern.fullmatch(head):
+            return scheme if scheme.usable is None or scheme.usable(head) else None
     return None
 
 

@@ -67,10 +67,25 @@ def test_each_target_wraps(scheme):
     assert dessec.Policy(scheme, cost=TARGET_COSTS[scheme]).verify("x" * 30, policy.wrap(long_legacy))
 
 
-@pytest.mark.parametrize("stored", [None, "", "*", "!" + LEGACY[1], "garbage", dessec.hash(PASSWORD, cost=1)])
+# An extended hash of count 0: the same text for every password.
+COUNT_ZERO = library_crypt(PASSWORD, "_....abcd")
+
+
+@pytest.mark.parametrize("stored", [None, "", "*", "!" + LEGACY[1], "garbage", dessec.hash(PASSWORD, cost=1),
+                                    COUNT_ZERO])
 def test_only_hashes_to_update_are_wrapped(stored):
     with pytest.raises(ValueError):
         dessec.Policy("yescrypt", cost=1).wrap(stored)
+
+
+def test_a_hash_of_count_zero_verifies_no_password():
+    policy = dessec.Policy("yescrypt", cost=1)
+    assert library_crypt("any other", "_....abcd") == COUNT_ZERO and not dessec.verify(PASSWORD, COUNT_ZERO)
+    assert dessec.identify(COUNT_ZERO) is None and policy.needs_update(COUNT_ZERO)
+    # As an earlier release wrapped it.
+    wrapped = "$dessec$bsdi_crypt$" + b"_....abcd".hex() + policy.hash(COUNT_ZERO)
+    for stored in (COUNT_ZERO, wrapped):
+        assert not policy.verify(PASSWORD, stored) and not policy.verify("any other", stored)
 
 
 def test_the_tool_refuses_a_wrapped_hash():
