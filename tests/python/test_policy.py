@@ -20,6 +20,8 @@ SETTINGS = [
     ("sha256_crypt", system_setting("$5$", 1000)),
     ("sha512_crypt", system_setting("$6$", 1000)),
     ("sha512_crypt", "$6$saltsalt"),  # 5000 rounds, unstated
+    ("sha512_crypt", "$6$"),  # an empty salt
+    ("sha256_crypt", "$5$rounds=1000$"),
     ("bcrypt", system_setting("$2a$", 4)),
     ("bcrypt", system_setting("$2b$", 4)),
     ("bcrypt", system_setting("$2a$", 4).replace("$2a$", "$2x$")),
