@@ -6,7 +6,7 @@ from __future__ import annotations
 import functools
 import re
 from dataclasses import dataclass
-from typing import Callable, Dict, Optional, Union
+from typing import Callable, Dict, Optional, Tuple, Union
 
 from ._system_crypt import system_crypt
 
@@ -131,20 +131,40 @@ def checked_cost(scheme: Scheme, cost: object) -> int:
     return cost
 
 
-def _parameters(scheme: Scheme, text: str) -> str:
-    """The part of a hash that its cost sets: yescrypt's parameter field,
-    scrypt's N, r and p."""
+def _little_endian(digits: str) -> int:
+    """A number written in crypt64 characters, the first the least significant."""
+    return sum(CRYPT64.index(digit) << (6 * place) for place, digit in enumerate(digits))
+
+
+_YESCRYPT_DEFAULT_FLAVOUR = "j"  # the flavour that every cost of crypt_gensalt names
+_YESCRYPT_ONE_CHARACTER = 48  # characters from "." to "j" stand alone for 1 to 48
+
+
+def _work(scheme: Scheme, text: str) -> Optional[int]:
+    """The work of a yescrypt or scrypt hash or setting, as N * r (* p for
+    scrypt): its time and memory grow with it. None for a parameter field
+    that is not read here: another yescrypt flavour, values of more than one
+    character, or further parameters."""
     if scheme.name == "scrypt":
-        return text[3:14]
-    return text.split("$")[2]
+        # "$7$", N's log2 in one character, r and p in five each.
+        field = text[3:14]
+        return (1 << CRYPT64.index(field[0])) * _little_endian(field[1:6]) * _little_endian(field[6:11])
+    # The flavour, then N's log2 and r, each counted from 1.
+    field = text.split("$")[2]
+    if len(field) != 3 or field[0] != _YESCRYPT_DEFAULT_FLAVOUR:
+        return None
+    n_log2, r = (CRYPT64.index(character) + 1 for character in field[1:])
+    if max(n_log2, r) > _YESCRYPT_ONE_CHARACTER:
+        return None
+    return (1 << n_log2) * r
 
 
 @functools.lru_cache(maxsize=None)
-def _costs_by_parameters(scheme: Scheme) -> Dict[str, int]:
-    # The system's own encoding of each cost, asked of crypt_gensalt.
+def _work_by_cost(scheme: Scheme) -> Tuple[Tuple[int, int], ...]:
+    # The work of each cost, as the system's crypt_gensalt encodes it.
     system = system_crypt()
-    return {_parameters(scheme, system.new_setting(scheme.prefix, cost).decode("ascii")): cost
-            for cost in scheme.costs}
+    works = ((_work(scheme, system.new_setting(scheme.prefix, cost).decode("ascii")), cost) for cost in scheme.costs)
+    return tuple((work, cost) for work, cost in works if work is not None)
 
 
 _SHA_ROUNDS = re.compile(r"\$[56]\$rounds=([0-9]+)\$")
@@ -154,11 +174,16 @@ _SHA_DEFAULT_ROUNDS = 5000
 def cost_of(scheme: Scheme, text: str) -> Optional[int]:
     """The cost of a hash of a scheme for new hashes, or None where it is
     weaker than any cost of the scheme says: bcrypt's "$2a$" and "$2x$"
-    (which mishandle 8-bit characters) and parameters that the system's
-    crypt_gensalt does not make."""
+    (which mishandle 8-bit characters), yescrypt and scrypt parameters below
+    the lowest cost's or not read here. Of yescrypt and scrypt the highest
+    cost whose work the parameters reach, so that stronger parameters than
+    crypt_gensalt makes are kept."""
     if scheme.name == "bcrypt":
         return int(text[4:6]) if text[:4] in ("$2b$", "$2y$") else None
     if scheme.name.startswith("sha"):
         rounds = _SHA_ROUNDS.match(text)
         return int(rounds.group(1)) if rounds else _SHA_DEFAULT_ROUNDS
-    return _costs_by_parameters(scheme).get(_parameters(scheme, text))
+    work = _work(scheme, text)
+    if work is None:
+        return None
+    return max((cost for cost_work, cost in _work_by_cost(scheme) if cost_work <= work), default=None)
