@@ -10,18 +10,22 @@ from typing import List, Optional
 
 from ._errors import Error
 from ._policy import Policy
-from ._schemes import TARGETS
+from ._schemes import ALIASES, TARGETS
 from ._table import audit, create_exclusive, under_etc, wrapped_lines
 
 
+# Not the docstring, which "python -OO" strips.
+_DESCRIPTION = "a whole table of stored hashes at once, under a policy of --scheme and --cost."
+
+
 def _parser() -> argparse.ArgumentParser:
-    parser = argparse.ArgumentParser(prog="python -m dessec", description=__doc__.split(":", 1)[1].strip())
+    parser = argparse.ArgumentParser(prog="python -m dessec", description=_DESCRIPTION)
     commands = parser.add_subparsers(dest="command", required=True)
     for name, summary in (("audit", "count the entries of each scheme and those the policy would update"),
                           ("wrap", "copy FILE to NEW with every hash that the policy would update wrapped")):
         command = commands.add_parser(name, help=summary, description=summary)
         command.add_argument("file", metavar="FILE", help='lines of "name:hash[:...]" or of one hash each')
-        command.add_argument("--scheme", default="yescrypt", choices=TARGETS, help="the target scheme")
+        command.add_argument("--scheme", default="yescrypt", choices=TARGETS + tuple(ALIASES), help="the target scheme")
         command.add_argument("--cost", type=int, help="the target's cost (default: the scheme's)")
         if name == "wrap":
             command.add_argument("--out", required=True, metavar="NEW", help="the copy, created with mode 0600")

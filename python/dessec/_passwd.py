@@ -11,10 +11,10 @@ from ._errors import LibraryError
 from ._library import LIBRARY
 from ._limits import SALT_BUFFER
 from ._policy import Policy
+from ._schemes import CRYPT64, extended_count
 from ._system_crypt import system_crypt
 
-_CRYPT64 = "./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
-_CRYPT64_BYTES = frozenset(_CRYPT64.encode("ascii"))
+_CRYPT64_BYTES = frozenset(CRYPT64.encode("ascii"))
 _EXTENDED_SETTING_LEN = 9  # "_", 4 count characters, 4 salt characters
 _TRADITIONAL_SETTING_LEN = 2
 
@@ -29,13 +29,6 @@ _LEGACY_HASH = re.compile(
 )
 
 
-def _extended_count(setting: bytes) -> int:
-    """The iteration count of an extended setting: characters 1 to 4, the
-    first the least significant; a character outside the alphabet counts 0."""
-    values = [max(_CRYPT64.find(chr(c)), 0) for c in setting[1:5]]
-    return sum(value << (6 * place) for place, value in enumerate(values))
-
-
 def _des_setting(setting: str) -> bytes:
     text = ascii_text(setting, "setting")
     if text.startswith(b"$"):
@@ -47,8 +40,8 @@ def _des_setting(setting: str) -> bytes:
     # lines of passwd-format files; the system's crypt refuses them too.
     salt = text[1:needed] if needed == _EXTENDED_SETTING_LEN else text[:needed]
     if not _CRYPT64_BYTES.issuperset(salt):
-        raise ValueError(f"the setting's salt and count must be of the characters {_CRYPT64}")
-    if needed == _EXTENDED_SETTING_LEN and _extended_count(text) == 0:
+        raise ValueError(f"the setting's salt and count must be of the characters {CRYPT64}")
+    if needed == _EXTENDED_SETTING_LEN and extended_count(text.decode("ascii")) == 0:
         raise ValueError("an extended setting of count 0 makes a hash that every password matches")
     return text
 

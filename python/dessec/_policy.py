@@ -79,8 +79,8 @@ class Policy:
     def needs_update(self, stored: Stored) -> bool:
         """True for every stored text but a hash of the policy's scheme at its
         cost or above: every other scheme, a weaker cost, bcrypt's "$2a$" and
-        "$2x$", yescrypt and scrypt parameters that no cost of the system's
-        makes, and texts that identify does not name."""
+        "$2x$", yescrypt and scrypt parameters of less work than the
+        cost's or of a form not read, and texts that identify does not name."""
         text = stored_text(stored)
         if scheme_of(text) is not self._scheme:
             return True

@@ -6,11 +6,19 @@ from __future__ import annotations
 import functools
 import re
 from dataclasses import dataclass
-from typing import Dict, Optional, Union
+from typing import Callable, Dict, Optional, Tuple, Union
 
 from ._system_crypt import system_crypt
 
+CRYPT64 = "./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
 _B64 = "[./0-9A-Za-z]"
+
+
+def extended_count(setting: str) -> int:
+    """The iteration count of an extended ("_") setting: characters 1 to 4,
+    the first the least significant; a character outside the alphabet counts 0."""
+    values = [max(CRYPT64.find(c), 0) for c in setting[1:5]]
+    return sum(value << (6 * place) for place, value in enumerate(values))
 
 
 @dataclass(frozen=True)
@@ -26,6 +34,9 @@ class Scheme:
     prefix: bytes = b""
     costs: range = range(0)
     default_cost: int = 0
+    # A further test of a text that the pattern matched: what the engine
+    # refuses to verify is of no scheme.
+    usable: Optional[Callable[[str], bool]] = None
 
 
 def _scheme(name: str, pattern: str, **fields: object) -> Scheme:
@@ -42,15 +53,17 @@ SCHEMES = (
             prefix=b"$gy$", costs=range(1, 12), default_cost=5),
     _scheme("scrypt", rf"\$7\${_B64}{{11,97}}\${_B64}{{43}}", prefix=b"$7$", costs=range(6, 12), default_cost=7),
     _scheme("bcrypt", rf"\$2[abxy]\$[0-9]{{2}}\${_B64}{{53}}", prefix=b"$2b$", costs=range(4, 32), default_cost=12),
-    _scheme("sha512_crypt", rf"\$6\$(rounds=[1-9][0-9]*\$)?[^$:\n]{{1,16}}\${_B64}{{86}}",
+    _scheme("sha512_crypt", rf"\$6\$(rounds=[1-9][0-9]*\$)?[^$:\n]{{0,16}}\${_B64}{{86}}",
             prefix=b"$6$", costs=range(1000, 1_000_000_000), default_cost=656_000),
-    _scheme("sha256_crypt", rf"\$5\$(rounds=[1-9][0-9]*\$)?[^$:\n]{{1,16}}\${_B64}{{43}}",
+    _scheme("sha256_crypt", rf"\$5\$(rounds=[1-9][0-9]*\$)?[^$:\n]{{0,16}}\${_B64}{{43}}",
             prefix=b"$5$", costs=range(1000, 1_000_000_000), default_cost=535_000),
     _scheme("sha1_crypt", rf"\$sha1\$[1-9][0-9]*\${_B64}{{1,64}}\${_B64}{{28}}"),
     _scheme("sun_md5_crypt", rf"\$md5(,rounds=[0-9]+)?\${_B64}{{1,8}}\$\$?{_B64}{{22}}"),
     _scheme("nthash", r"\$3\$\$[0-9a-f]{32}"),
     _scheme("md5_crypt", rf"\$1\$[^$]{{0,8}}\${_B64}{{22}}", dessec=True, comment=True),
-    _scheme("bsdi_crypt", rf"_.{{8}}{_B64}{{11}}", dessec=True, comment=True),
+    # Count 0 hashes every password to the same text: the library refuses it.
+    _scheme("bsdi_crypt", rf"_.{{8}}{_B64}{{11}}", dessec=True, comment=True,
+            usable=lambda text: extended_count(text) != 0),
     _scheme("bigcrypt", rf"{_B64}{{2}}(?:{_B64}{{11}}){{2,16}}"),
     # Any two salt characters, as the library takes them, but none that marks
     # a locked entry ("!", "*") or another form ("$", "_").
@@ -79,8 +92,9 @@ def scheme_of(text: Optional[str]) -> Optional[Scheme]:
     if not text:
         return None
     for scheme in SCHEMES:
-        if scheme.pattern.fullmatch(text.split(",", 1)[0] if scheme.comment else text):
-            return scheme
+        head = text.split(",", 1)[0] if scheme.comment else text
+        if scheme.pattern.fullmatch(head):
+            return scheme if scheme.usable is None or scheme.usable(head) else None
     return None
 
 
@@ -117,20 +131,40 @@ def checked_cost(scheme: Scheme, cost: object) -> int:
     return cost
 
 
-def _parameters(scheme: Scheme, text: str) -> str:
-    """The part of a hash that its cost sets: yescrypt's parameter field,
-    scrypt's N, r and p."""
+def _little_endian(digits: str) -> int:
+    """A number written in crypt64 characters, the first the least significant."""
+    return sum(CRYPT64.index(digit) << (6 * place) for place, digit in enumerate(digits))
+
+
+_YESCRYPT_DEFAULT_FLAVOUR = "j"  # the flavour that every cost of crypt_gensalt names
+_YESCRYPT_ONE_CHARACTER = 48  # characters from "." to "j" stand alone for 1 to 48
+
+
+def _work(scheme: Scheme, text: str) -> Optional[int]:
+    """The work of a yescrypt or scrypt hash or setting, as N * r (* p for
+    scrypt): its time and memory grow with it. None for a parameter field
+    that is not read here: another yescrypt flavour, values of more than one
+    character, or further parameters."""
     if scheme.name == "scrypt":
-        return text[3:14]
-    return text.split("$")[2]
+        # "$7$", N's log2 in one character, r and p in five each.
+        field = text[3:14]
+        return (1 << CRYPT64.index(field[0])) * _little_endian(field[1:6]) * _little_endian(field[6:11])
+    # The flavour, then N's log2 and r, each counted from 1.
+    field = text.split("$")[2]
+    if len(field) != 3 or field[0] != _YESCRYPT_DEFAULT_FLAVOUR:
+        return None
+    n_log2, r = (CRYPT64.index(character) + 1 for character in field[1:])
+    if max(n_log2, r) > _YESCRYPT_ONE_CHARACTER:
+        return None
+    return (1 << n_log2) * r
 
 
 @functools.lru_cache(maxsize=None)
-def _costs_by_parameters(scheme: Scheme) -> Dict[str, int]:
-    # The system's own encoding of each cost, asked of crypt_gensalt.
+def _work_by_cost(scheme: Scheme) -> Tuple[Tuple[int, int], ...]:
+    # The work of each cost, as the system's crypt_gensalt encodes it.
     system = system_crypt()
-    return {_parameters(scheme, system.new_setting(scheme.prefix, cost).decode("ascii")): cost
-            for cost in scheme.costs}
+    works = ((_work(scheme, system.new_setting(scheme.prefix, cost).decode("ascii")), cost) for cost in scheme.costs)
+    return tuple((work, cost) for work, cost in works if work is not None)
 
 
 _SHA_ROUNDS = re.compile(r"\$[56]\$rounds=([0-9]+)\$")
@@ -140,11 +174,16 @@ _SHA_DEFAULT_ROUNDS = 5000
 def cost_of(scheme: Scheme, text: str) -> Optional[int]:
     """The cost of a hash of a scheme for new hashes, or None where it is
     weaker than any cost of the scheme says: bcrypt's "$2a$" and "$2x$"
-    (which mishandle 8-bit characters) and parameters that the system's
-    crypt_gensalt does not make."""
+    (which mishandle 8-bit characters), yescrypt and scrypt parameters below
+    the lowest cost's or not read here. Of yescrypt and scrypt the highest
+    cost whose work the parameters reach, so that stronger parameters than
+    crypt_gensalt makes are kept."""
     if scheme.name == "bcrypt":
         return int(text[4:6]) if text[:4] in ("$2b$", "$2y$") else None
     if scheme.name.startswith("sha"):
         rounds = _SHA_ROUNDS.match(text)
         return int(rounds.group(1)) if rounds else _SHA_DEFAULT_ROUNDS
-    return _costs_by_parameters(scheme).get(_parameters(scheme, text))
+    work = _work(scheme, text)
+    if work is None:
+        return None
+    return max((cost for cost_work, cost in _work_by_cost(scheme) if cost_work <= work), default=None)

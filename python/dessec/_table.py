@@ -3,6 +3,7 @@ layouts) or of one hash each, read and rewritten byte for byte."""
 
 from __future__ import annotations
 
+import math
 import os
 import sys
 import time
@@ -13,7 +14,8 @@ from typing import Dict, Iterator, List, Optional, Tuple
 from ._policy import Policy
 from ._schemes import scheme_of, stored_text
 
-_CHUNK = 256  # lines handed to a worker at a time
+_MAX_CHUNK = 256  # lines handed to a worker at a time, at most
+_CHUNKS_PER_JOB = 4  # so that workers that finish early take more
 _PROGRESS_SECONDS = 1.0
 
 
@@ -62,7 +64,9 @@ def wrapped_lines(policy: Policy, lines: List[bytes], jobs: int, progress: bool)
     """Every line, with each hash that the policy would update wrapped, in
     order; the system's crypt library runs outside the interpreter lock, so
     `jobs` threads hash in parallel. Progress goes to standard error."""
-    chunks = [lines[start : start + _CHUNK] for start in range(0, len(lines), _CHUNK)]
+    # Even a small table is spread over every job.
+    size = max(1, min(_MAX_CHUNK, math.ceil(len(lines) / (_CHUNKS_PER_JOB * jobs))))
+    chunks = [lines[start : start + size] for start in range(0, len(lines), size)]
     done, reported = 0, time.monotonic()
     with ThreadPoolExecutor(max_workers=jobs) as pool:
         for chunk in pool.map(lambda chunk: _wrapped_chunk(policy, chunk), chunks):

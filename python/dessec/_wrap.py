@@ -17,7 +17,7 @@ from typing import Callable, Optional
 
 from ._library import LIBRARY
 from ._md5_crypt import md5_crypt
-from ._schemes import SCHEMES, Scheme, scheme_of
+from ._schemes import SCHEMES, Scheme, extended_count, scheme_of
 from ._system_crypt import system_crypt
 
 PREFIX = "$dessec$"
@@ -42,7 +42,11 @@ def _setting(scheme: Scheme, text: str) -> str:
 def _legacy_hash(scheme_name: str, key: bytes, setting: bytes) -> Optional[bytes]:
     """The legacy hash of key, as the engine that made it computes it: the
     library's for its own forms (which take odd salts), the system's crypt
-    library for the others."""
+    library for the others. None for an extended setting of count 0, whose
+    hash is the same for every password (a wrapped text of an earlier release
+    may hold one)."""
+    if scheme_name == "bsdi_crypt" and extended_count(setting.decode("latin-1")) == 0:
+        return None
     if scheme_name in ("des_crypt", "bsdi_crypt"):
         result: Optional[bytes] = LIBRARY.passwd_crypt(key, setting)
         return result

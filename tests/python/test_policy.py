@@ -20,6 +20,8 @@ SETTINGS = [
     ("sha256_crypt", system_setting("$5$", 1000)),
     ("sha512_crypt", system_setting("$6$", 1000)),
     ("sha512_crypt", "$6$saltsalt"),  # 5000 rounds, unstated
+    ("sha512_crypt", "$6$"),  # an empty salt
+    ("sha256_crypt", "$5$rounds=1000$"),
     ("bcrypt", system_setting("$2a$", 4)),
     ("bcrypt", system_setting("$2b$", 4)),
     ("bcrypt", system_setting("$2a$", 4).replace("$2a$", "$2x$")),
@@ -77,8 +79,11 @@ def bcrypt(variant, cost):
     [("bcrypt", 5, [bcrypt("$2b$", 4), bcrypt("$2a$", 5), bcrypt("$2x$", 6)],
       [bcrypt("$2b$", 5), bcrypt("$2y$", 5), bcrypt("$2b$", 6)]),
      ("sha512_crypt", 5000, ["$6$rounds=4999$salt"], ["$6$salt", "$6$rounds=5000$salt", "$6$rounds=9000$salt"]),
-     ("yescrypt", 3, [system_setting("$y$", 2)], [system_setting("$y$", 3), system_setting("$y$", 4)]),
-     ("scrypt", 7, [system_setting("$7$", 6)], [system_setting("$7$", 7), system_setting("$7$", 8)])],
+     # Work is N * r (* p): N 2**12 with r 8 is cost 3's N 2**10 with r 32.
+     ("yescrypt", 3, [system_setting("$y$", 2), "$y$j85$saltsalt"],
+      [system_setting("$y$", 3), system_setting("$y$", 4), "$y$j95$saltsalt", "$y$jA5$saltsalt"]),
+     ("scrypt", 7, [system_setting("$7$", 6)],
+      [system_setting("$7$", 7), system_setting("$7$", 8), "$7$BU....0....saltsalt"])],
 )
 def test_needs_update_below_the_target_cost(scheme, cost, weaker, as_strong):
     policy = dessec.Policy(scheme, cost=cost)
@@ -86,6 +91,14 @@ def test_needs_update_below_the_target_cost(scheme, cost, weaker, as_strong):
         stored = system_crypt(PASSWORD, setting)
         assert dessec.identify(stored) == scheme and policy.needs_update(stored) is expected, stored
     assert all(policy.needs_update(stored) for other, stored in HASHES if other != scheme)
+
+
+@pytest.mark.parametrize("field, stronger", [("jFT", True), ("jGT", True), ("jET", False), ("jG5", False),
+                                             ("iFT", False), ("jkT", False), ("jFT5", False)])
+def test_yescrypt_parameters_above_the_highest_cost_are_kept(field, stronger):
+    # Texts only: hashes at these costs take 256 MiB and more. A flavour or
+    # length other than crypt_gensalt's is not read: it needs an update.
+    assert dessec.Policy("yescrypt", cost=11).needs_update(f"$y${field}$saltsalt${'a' * 43}") is not stronger
 
 
 @pytest.mark.parametrize("scheme", TARGET_COSTS)

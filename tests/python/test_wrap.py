@@ -4,12 +4,14 @@ that audit and wrap a whole shadow-format table."""
 import os
 import subprocess
 import sys
+import threading
+import time
 from collections import Counter
 
 import pytest
 
 import dessec
-from dessec import _library
+from dessec import _library, _table
 from dessec._md5_crypt import md5_crypt
 from conftest import SOURCE, system_crypt
 from test_policy import HASHES, PASSWORD, TARGET_COSTS
@@ -67,10 +69,25 @@ def test_each_target_wraps(scheme):
     assert dessec.Policy(scheme, cost=TARGET_COSTS[scheme]).verify("x" * 30, policy.wrap(long_legacy))
 
 
-@pytest.mark.parametrize("stored", [None, "", "*", "!" + LEGACY[1], "garbage", dessec.hash(PASSWORD, cost=1)])
+# An extended hash of count 0: the same text for every password.
+COUNT_ZERO = library_crypt(PASSWORD, "_....abcd")
+
+
+@pytest.mark.parametrize("stored", [None, "", "*", "!" + LEGACY[1], "garbage", dessec.hash(PASSWORD, cost=1),
+                                    COUNT_ZERO])
 def test_only_hashes_to_update_are_wrapped(stored):
     with pytest.raises(ValueError):
         dessec.Policy("yescrypt", cost=1).wrap(stored)
+
+
+def test_a_hash_of_count_zero_verifies_no_password():
+    policy = dessec.Policy("yescrypt", cost=1)
+    assert library_crypt("any other", "_....abcd") == COUNT_ZERO and not dessec.verify(PASSWORD, COUNT_ZERO)
+    assert dessec.identify(COUNT_ZERO) is None and policy.needs_update(COUNT_ZERO)
+    # As an earlier release wrapped it.
+    wrapped = "$dessec$bsdi_crypt$" + b"_....abcd".hex() + policy.hash(COUNT_ZERO)
+    for stored in (COUNT_ZERO, wrapped):
+        assert not policy.verify(PASSWORD, stored) and not policy.verify("any other", stored)
 
 
 def test_the_tool_refuses_a_wrapped_hash():
@@ -80,9 +97,32 @@ def test_the_tool_refuses_a_wrapped_hash():
     assert result.returncode == 2 and "unsupported or malformed hash" in result.stderr
 
 
-def run(*arguments):
+def run(*arguments, options=()):
     env = dict(os.environ, PYTHONPATH=str(SOURCE / "python"))
-    return subprocess.run([sys.executable, "-m", "dessec", *arguments], env=env, capture_output=True, text=True)
+    return subprocess.run([sys.executable, *options, "-m", "dessec", *arguments], env=env, capture_output=True,
+                          text=True)
+
+
+def test_the_commands_take_an_old_scheme_name_without_docstrings(tmp_path):
+    table = tmp_path / "hashes"
+    table.write_text(dessec.hash(PASSWORD, "sha512_crypt", cost=1000) + "\n")
+    result = run("audit", str(table), "--scheme", "sha512crypt", "--cost", "1000", options=["-OO"])
+    assert result.returncode == 0 and result.stdout.splitlines()[1].split() == ["sha512_crypt", "1", "0"]
+
+
+def test_wrap_spreads_a_small_table_over_its_jobs(monkeypatch):
+    policy, threads = dessec.Policy("yescrypt", cost=1), set()
+
+    def wrap(stored, wrap=policy.wrap):
+        threads.add(threading.get_ident())
+        time.sleep(0.01)  # so that one worker cannot take every chunk
+        return wrap(stored)
+
+    monkeypatch.setattr(policy, "wrap", wrap)
+    lines = [f"user{index}:{LEGACY[0]}:::\n".encode() for index in range(22)]
+    copy = list(_table.wrapped_lines(policy, lines, 2, progress=False))
+    assert len(threads) == 2 and [line.split(b":")[0] for line in copy] == [line.split(b":")[0] for line in lines]
+    assert all(policy.verify(PASSWORD, line.split(b":")[1]) for line in copy)
 
 
 def test_audit_and_wrap_a_shadow_file(tmp_path):
